@@ -1,0 +1,285 @@
+#include "configuration.h"
+
+#include "platformmanager.h"
+
+#include <QReadWriteLock>
+#include <QSettings>
+#include <QUuid>
+
+#include <atomic>
+
+namespace {
+
+const QString KeyDebug = QStringLiteral("debug");
+const QString KeyUuid = QStringLiteral("uuid");
+const QString KeyWizardCompleted = QStringLiteral("wizard_completed");
+const QString KeySaveCredentials = QStringLiteral("save_credentials");
+const QString KeyUsername = QStringLiteral("username");
+const QString KeyPassword = QStringLiteral("password");
+const QString KeyTrialUid = QStringLiteral("trial_uid");
+const QString KeyAutoStart = QStringLiteral("auto_start");
+const QString KeyOfferAlternative = QStringLiteral("offer_alternative");
+const QString KeySpeedBits = QStringLiteral("speed_bits");
+const QString KeyAutoConnect = QStringLiteral("auto_connect");
+const QString KeyAutoConnectType = QStringLiteral("auto_connect_type");
+const QString KeyAutoConnectServerUid = QStringLiteral("auto_connect_server_uid");
+const QString KeyShowIndicator = QStringLiteral("show_indicator");
+const QString KeyMinimizeToTray = QStringLiteral("minimize_to_tray");
+const QString KeyCloseToTray = QStringLiteral("close_to_tray");
+const QString KeyLastProtocol = QStringLiteral("last_protocol");
+
+constexpr int DefaultAutoConnectType = Configuration::AutoConnectLast;
+
+} // namespace
+
+class ConfigurationPrivate
+{
+public:
+    mutable QReadWriteLock lock;
+    std::atomic<bool> batching{false};
+    std::atomic<int> pendingChanges{0};
+    bool debug = false;
+    QString uuid;
+    bool wizardCompleted = false;
+    bool saveCredentials = true;
+    QString username;
+    QString password;
+    QString trialUid;
+    bool autoStart = true;
+    bool offerAlternative = true;
+    bool speedBits = false;
+    bool autoConnect = false;
+    int autoConnectType = Configuration::AutoConnectNone;
+    QString autoConnectServerUid;
+    bool showIndicator = false;
+    bool minimizeToTray = false;
+    bool closeToTray = false;
+    QString lastProtocol;
+
+    template<typename T>
+    T get(T ConfigurationPrivate::*field) const
+    {
+        QReadLocker locker(&lock);
+        return this->*field;
+    }
+
+    // Stores a changed value and writes it, or removes the key when `remove` says
+    // the value is the default. False when nothing changed.
+    template<typename T>
+    bool update(T ConfigurationPrivate::*field, const T &value, const QString &key, bool remove)
+    {
+        if (get(field) == value)
+            return false;
+        QSettings settings;
+        QWriteLocker locker(&lock);
+        this->*field = value;
+        if (remove)
+            settings.remove(key);
+        else
+            settings.setValue(key, value);
+        return true;
+    }
+
+    void writeCredentials(QSettings &settings) const
+    {
+        if (saveCredentials) {
+            settings.setValue(KeyUsername, username);
+            settings.setValue(KeyPassword, password);
+        } else {
+            settings.remove(KeyUsername);
+            settings.remove(KeyPassword);
+        }
+    }
+};
+
+Configuration::Configuration()
+    : d(new ConfigurationPrivate)
+{
+    QSettings settings;
+    QWriteLocker locker(&d->lock);
+    d->debug = settings.value(KeyDebug, false).toBool();
+    d->uuid = settings.value(KeyUuid).toString();
+    d->wizardCompleted = settings.value(KeyWizardCompleted, false).toBool();
+    d->saveCredentials = settings.value(KeySaveCredentials, true).toBool();
+    d->username = settings.value(KeyUsername).toString();
+    d->password = settings.value(KeyPassword).toString();
+    d->trialUid = settings.value(KeyTrialUid).toString();
+    d->offerAlternative = settings.value(KeyOfferAlternative, true).toBool();
+    d->speedBits = settings.value(KeySpeedBits, false).toBool();
+    d->autoConnect = settings.value(KeyAutoConnect, false).toBool();
+    d->autoConnectServerUid = settings.value(KeyAutoConnectServerUid).toString();
+    d->showIndicator = settings.value(KeyShowIndicator, false).toBool();
+    d->minimizeToTray = settings.value(KeyMinimizeToTray, false).toBool();
+    d->closeToTray = settings.value(KeyCloseToTray, false).toBool();
+    d->lastProtocol = settings.value(KeyLastProtocol).toString();
+
+    if (d->uuid.isEmpty()) {
+        d->uuid = QUuid::createUuid().toString();
+        settings.setValue(KeyUuid, d->uuid);
+    }
+
+    // The autostart entry on disk wins over the stored value.
+    d->autoStart = PlatformManager::isAutoStartShortcutPresent();
+    settings.setValue(KeyAutoStart, d->autoStart);
+
+    bool ok = false;
+    const int type = settings.value(KeyAutoConnectType, DefaultAutoConnectType).toInt(&ok);
+    if (ok && type >= AutoConnectNone && type <= AutoConnectNearest)
+        d->autoConnectType = type;
+}
+
+Configuration::~Configuration() = default;
+
+bool Configuration::debug() const { return d->get(&ConfigurationPrivate::debug); }
+QString Configuration::uuid() const { return d->get(&ConfigurationPrivate::uuid); }
+bool Configuration::isWizardCompleted() const { return d->get(&ConfigurationPrivate::wizardCompleted); }
+bool Configuration::saveCredentials() const { return d->get(&ConfigurationPrivate::saveCredentials); }
+QString Configuration::username() const { return d->get(&ConfigurationPrivate::username); }
+QString Configuration::password() const { return d->get(&ConfigurationPrivate::password); }
+QString Configuration::trialUid() const { return d->get(&ConfigurationPrivate::trialUid); }
+bool Configuration::autoStart() const { return d->get(&ConfigurationPrivate::autoStart); }
+bool Configuration::offerAlternative() const { return d->get(&ConfigurationPrivate::offerAlternative); }
+bool Configuration::speedBits() const { return d->get(&ConfigurationPrivate::speedBits); }
+bool Configuration::autoConnect() const { return d->get(&ConfigurationPrivate::autoConnect); }
+int Configuration::autoConnectType() const { return d->get(&ConfigurationPrivate::autoConnectType); }
+QString Configuration::autoConnectServerUid() const { return d->get(&ConfigurationPrivate::autoConnectServerUid); }
+bool Configuration::showIndicator() const { return d->get(&ConfigurationPrivate::showIndicator); }
+bool Configuration::minimizeToTray() const { return d->get(&ConfigurationPrivate::minimizeToTray); }
+bool Configuration::closeToTray() const { return d->get(&ConfigurationPrivate::closeToTray); }
+QString Configuration::lastProtocol() const { return d->get(&ConfigurationPrivate::lastProtocol); }
+
+bool Configuration::hasCredentials() const
+{
+    QReadLocker locker(&d->lock);
+    return !d->username.isEmpty() && !d->password.isEmpty();
+}
+
+void Configuration::setWizardCompleted(bool completed)
+{
+    if (d->update(&ConfigurationPrivate::wizardCompleted, completed, KeyWizardCompleted, !completed))
+        notify();
+}
+
+void Configuration::setSaveCredentials(bool save)
+{
+    if (d->get(&ConfigurationPrivate::saveCredentials) == save)
+        return;
+    {
+        QSettings settings;
+        QWriteLocker locker(&d->lock);
+        d->saveCredentials = save;
+        if (save)
+            settings.remove(KeySaveCredentials);
+        else
+            settings.setValue(KeySaveCredentials, false);
+        d->writeCredentials(settings);
+    }
+    notify();
+}
+
+void Configuration::setCredentials(const QString &username, const QString &password)
+{
+    {
+        QReadLocker locker(&d->lock);
+        if (d->username == username && d->password == password)
+            return;
+    }
+    {
+        QSettings settings;
+        QWriteLocker locker(&d->lock);
+        d->username = username;
+        d->password = password;
+        d->writeCredentials(settings);
+    }
+    notify();
+}
+
+void Configuration::setTrialUid(const QString &uid)
+{
+    if (d->update(&ConfigurationPrivate::trialUid, uid, KeyTrialUid, uid.isEmpty()))
+        notify();
+}
+
+void Configuration::setAutoStart(bool autoStart)
+{
+    if (!d->update(&ConfigurationPrivate::autoStart, autoStart, KeyAutoStart, false))
+        return;
+    PlatformManager::setAutoStartShortcut(autoStart);
+    notify();
+}
+
+void Configuration::setOfferAlternative(bool offer)
+{
+    if (d->update(&ConfigurationPrivate::offerAlternative, offer, KeyOfferAlternative, offer))
+        notify();
+}
+
+void Configuration::setSpeedBits(bool bits)
+{
+    if (d->update(&ConfigurationPrivate::speedBits, bits, KeySpeedBits, !bits))
+        notify();
+}
+
+void Configuration::setAutoConnect(bool autoConnect)
+{
+    if (d->update(&ConfigurationPrivate::autoConnect, autoConnect, KeyAutoConnect, !autoConnect))
+        notify();
+}
+
+void Configuration::setAutoConnectType(int type)
+{
+    if (d->update(&ConfigurationPrivate::autoConnectType, type, KeyAutoConnectType, type == DefaultAutoConnectType))
+        notify();
+}
+
+void Configuration::setAutoConnectServerUid(const QString &uid)
+{
+    if (d->update(&ConfigurationPrivate::autoConnectServerUid, uid, KeyAutoConnectServerUid, uid.isEmpty()))
+        notify();
+}
+
+void Configuration::setShowIndicator(bool show)
+{
+    if (d->update(&ConfigurationPrivate::showIndicator, show, KeyShowIndicator, !show))
+        notify();
+}
+
+void Configuration::setMinimizeToTray(bool minimize)
+{
+    if (d->update(&ConfigurationPrivate::minimizeToTray, minimize, KeyMinimizeToTray, !minimize))
+        notify();
+}
+
+void Configuration::setCloseToTray(bool close)
+{
+    if (d->update(&ConfigurationPrivate::closeToTray, close, KeyCloseToTray, !close))
+        notify();
+}
+
+void Configuration::setLastProtocol(const QString &protocol)
+{
+    if (d->update(&ConfigurationPrivate::lastProtocol, protocol, KeyLastProtocol, protocol.isEmpty()))
+        notify();
+}
+
+void Configuration::beginUpdate()
+{
+    if (d->batching.exchange(true))
+        return;
+    d->pendingChanges = 0;
+}
+
+void Configuration::endUpdate()
+{
+    d->batching = false;
+    if (d->pendingChanges.exchange(0) > 0)
+        emit changed();
+}
+
+void Configuration::notify()
+{
+    if (d->batching)
+        ++d->pendingChanges;
+    else
+        emit changed();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class ConfigurationPrivate;
+
+// Typed, cached and thread-safe front of the user's preferences. A value set back
+// to its default is removed from the store, so the store only holds what differs.
+class Configuration : public QObject
+{
+    Q_OBJECT
+
+public:
+    // What auto-connect connects to at start.
+    enum AutoConnectType {
+        AutoConnectNone = 0,
+        AutoConnectSpecific = 1,
+        AutoConnectLast = 2,
+        AutoConnectBestPing = 3,
+        AutoConnectNearest = 4,
+    };
+
+    Configuration();
+    ~Configuration() override;
+
+    bool debug() const;
+    QString uuid() const;
+    bool isWizardCompleted() const;
+    bool saveCredentials() const;
+    QString username() const;
+    QString password() const;
+    bool hasCredentials() const;
+    QString trialUid() const;
+    bool autoStart() const;
+    bool offerAlternative() const;
+    bool speedBits() const;
+    bool autoConnect() const;
+    int autoConnectType() const;
+    QString autoConnectServerUid() const;
+    bool showIndicator() const;
+    bool minimizeToTray() const;
+    bool closeToTray() const;
+    QString lastProtocol() const;
+
+    void setWizardCompleted(bool completed);
+    void setSaveCredentials(bool save);
+    void setCredentials(const QString &username, const QString &password);
+    void setTrialUid(const QString &uid);
+    void setAutoStart(bool autoStart);
+    void setOfferAlternative(bool offer);
+    void setSpeedBits(bool bits);
+    void setAutoConnect(bool autoConnect);
+    void setAutoConnectType(int type);
+    void setAutoConnectServerUid(const QString &uid);
+    void setShowIndicator(bool show);
+    void setMinimizeToTray(bool minimize);
+    void setCloseToTray(bool close);
+    void setLastProtocol(const QString &protocol);
+
+    // Brackets a series of setters so that changed() is emitted once at the end.
+    void beginUpdate();
+    void endUpdate();
+
+signals:
+    void changed();
+
+private:
+    void notify();
+
+    std::unique_ptr<ConfigurationPrivate> d;
+};

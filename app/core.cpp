@@ -1,0 +1,55 @@
+#include "core.h"
+
+#include "configuration.h"
+#include "context.h"
+#include "localemanager.h"
+#include "logmanager.h"
+#include "platformmanager.h"
+
+class CorePrivate
+{
+public:
+    // In construction order; the configuration reads the platform, the rest may read both.
+    std::unique_ptr<PlatformManager> platformManager;
+    std::unique_ptr<Configuration> configuration;
+    std::unique_ptr<Context> context;
+    std::unique_ptr<LocaleManager> localeManager;
+    LogManager *logManager = nullptr; // child of Core
+};
+
+Core::Core(QObject *parent)
+    : QObject(parent)
+    , d(new CorePrivate)
+{
+    d->platformManager = std::make_unique<PlatformManager>(this);
+    d->configuration = std::make_unique<Configuration>();
+    d->context = std::make_unique<Context>();
+    d->localeManager = std::make_unique<LocaleManager>();
+    d->logManager = new LogManager(nullptr, this);
+}
+
+Core::~Core() = default;
+
+bool Core::initialize()
+{
+    d->localeManager->initialize();
+    if (!PlatformManager::initializePlatform(d->logManager))
+        return false;
+    return true;
+}
+
+bool Core::isPlatformReady() const
+{
+    return d->platformManager && d->platformManager->isReady();
+}
+
+void Core::shutdown()
+{
+    PlatformManager::cleanupPlatform();
+}
+
+PlatformManager *Core::platformManager() const { return d->platformManager.get(); }
+Configuration *Core::configuration() const { return d->configuration.get(); }
+Context *Core::context() const { return d->context.get(); }
+LocaleManager *Core::localeManager() const { return d->localeManager.get(); }
+LogManager *Core::logManager() const { return d->logManager; }

@@ -1,0 +1,90 @@
+#include "constants.h"
+#include "core.h"
+#include "mainwindow.h"
+#include "mirrowstyle.h"
+#include "platformmanager.h"
+#include "singleapplication.h"
+#include "utils.h"
+#include "wineventfilter.h"
+#include "winutils.h"
+
+#include <QDir>
+#include <QSessionManager>
+#include <QSettings>
+#include <QStyle>
+
+#include <cstdio>
+
+namespace {
+
+// Qt's own diagnostics are not for users; NOXEL_DEBUG shows them on standard error.
+void messageHandler(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    static const bool show = qEnvironmentVariableIsSet("NOXEL_DEBUG");
+    if (show)
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qInstallMessageHandler(messageHandler);
+
+    QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Noxel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.3.1"));
+
+    SingleApplication app(argc, argv, QStringLiteral("Noxel"));
+
+    {
+        QSettings settings;
+        const bool runElevated = settings.value(QStringLiteral("run_elevated"), false).toBool();
+        const QString tapVersion = settings.value(QStringLiteral("tap_version")).toString();
+        // Root is needed to set up the tun device when the kernel offers none yet,
+        // or always when the user asked for it.
+        const bool needsRoot = (tapVersion.isEmpty() && !PlatformManager::isTunDevicePresent()) || runElevated;
+        if (needsRoot && !WinUtils::isRunningAsAdministrator()) {
+            WinUtils::startElevated(QCoreApplication::applicationFilePath());
+            return 0;
+        }
+        if (!settings.contains(QStringLiteral("auto_start"))) {
+            settings.setValue(QStringLiteral("auto_start"), true);
+            PlatformManager::setAutoStartShortcut(true);
+        }
+    }
+
+    if (app.isRunning()) {
+        QString message = Utils::extractFileNameFromArguments();
+        if (message.isEmpty())
+            message = QStringLiteral("PING");
+        app.sendMessage(message);
+        return 0;
+    }
+
+    QStringList libraryPaths = QCoreApplication::libraryPaths();
+    libraryPaths << QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/plugins/")).absolutePath();
+    QCoreApplication::setLibraryPaths(libraryPaths);
+
+    WinUtils::setDpiAware();
+    MirrowStyle::setAccentColor(QColor(0x73, 0xB9, 0xFF));
+    QApplication::setStyle(new MirrowStyle(QApplication::style()->name()));
+
+    auto *core = new Core;
+    WinEventFilter eventFilter(core);
+    eventFilter.applyColorizationColor();
+    app.installNativeEventFilter(&eventFilter);
+
+    if (!core->initialize())
+        return 1;
+    if (!core->isPlatformReady())
+        return 1;
+
+    auto *window = new MainWindow(core);
+    QObject::connect(&app, &SingleApplication::messageAvailable, window, &MainWindow::messageReceived);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window, &MainWindow::commitDataRequest,
+                     Qt::DirectConnection);
+    window->show();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    return app.exec();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core_global.h"
+
+#include <QString>
+
+class LogManager;
+
+// Operating-system services: administrator rights, elevation, control of the
+// privileged service, the autostart entry, adapter names and the pixel ratio.
+// The service functions block for up to about 30 seconds: call them off the GUI thread.
+namespace WinUtils {
+
+// States of a service, numbered like the service control manager's.
+enum ServiceState {
+    ServiceUnknown = 0,
+    ServiceStopped = 1,
+    ServiceStartPending = 2,
+    ServiceStopPending = 3,
+    ServiceRunning = 4,
+};
+
+CORE_EXPORT bool isRunningAsAdministrator();
+// Relaunches filePath with root rights through pkexec; true when pkexec started.
+CORE_EXPORT bool startElevated(const QString &filePath);
+
+CORE_EXPORT ServiceState serviceState(const QString &name);
+CORE_EXPORT bool isServiceStarted(const QString &name);
+CORE_EXPORT bool startService(LogManager *log, const QString &name);
+CORE_EXPORT bool stopService(const QString &name);
+
+// Writes a desktop entry at linkPath that starts targetPath with "-l".
+CORE_EXPORT bool createShellLink(const QString &targetPath, const QString &linkPath, const QString &description);
+
+// The human-readable name of the interface called adapterDescription, or empty.
+CORE_EXPORT QString GetNetworkInterfaceName(const QString &adapterDescription);
+
+CORE_EXPORT void setDpiAware();
+CORE_EXPORT double devicePixelRatio();
+// True when the pixel ratio was forced through QT_DEVICE_PIXEL_RATIO, so Qt scales by itself.
+CORE_EXPORT bool isDevicePixelRatioAware();
+
+} // namespace WinUtils
