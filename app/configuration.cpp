@@ -80,15 +80,17 @@ public:
         return true;
     }
 
+    // Like every other string, an empty user name or password is not stored.
     void writeCredentials(QSettings &settings) const
     {
-        if (saveCredentials) {
-            settings.setValue(KeyUsername, username);
-            settings.setValue(KeyPassword, password);
-        } else {
-            settings.remove(KeyUsername);
-            settings.remove(KeyPassword);
-        }
+        const auto write = [&](const QString &key, const QString &value) {
+            if (saveCredentials && !value.isEmpty())
+                settings.setValue(key, value);
+            else
+                settings.remove(key);
+        };
+        write(KeyUsername, username);
+        write(KeyPassword, password);
     }
 };
 
@@ -152,6 +154,17 @@ bool Configuration::hasCredentials() const
 {
     QReadLocker locker(&d->lock);
     return !d->username.isEmpty() && !d->password.isEmpty();
+}
+
+Credentials Configuration::credentials() const
+{
+    QReadLocker locker(&d->lock);
+    Credentials credentials;
+    if (!d->username.isEmpty() && !d->password.isEmpty()) {
+        credentials.setUsername(d->username);
+        credentials.setPassword(d->password);
+    }
+    return credentials;
 }
 
 void Configuration::setWizardCompleted(bool completed)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "credentials.h"
+
 #include <QObject>
 #include <QString>
 
@@ -33,6 +35,8 @@ public:
     QString username() const;
     QString password() const;
     bool hasCredentials() const;
+    // The stored login; null unless both user name and password are there.
+    Credentials credentials() const;
     QString trialUid() const;
     bool autoStart() const;
     bool offerAlternative() const;

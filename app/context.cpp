@@ -1,5 +1,7 @@
 #include "context.h"
 
+#include "vpnserver.h"
+
 #include <QLocale>
 #include <QReadWriteLock>
 
@@ -8,6 +10,10 @@ class ContextPrivate
 public:
     mutable QReadWriteLock lock;
     bool valid = false;
+    qint64 statusTimestamp = 0;
+    UserStatus userStatus;
+    VpnAccount vpnAccount;
+    QList<VpnResource> vpnResources;
     QHash<QString, QString> links;
     Context::Texts texts;
     QHash<QString, QVariant> variables;
@@ -19,6 +25,16 @@ Context::Context()
 }
 
 Context::~Context() = default;
+
+void Context::setUserStatus(const UserStatus &status)
+{
+    QWriteLocker locker(&d->lock);
+    d->userStatus = status;
+    d->statusTimestamp = status.timestamp();
+    d->vpnAccount = status.vpnAccount();
+    d->vpnResources = status.vpnResources();
+    d->valid = true;
+}
 
 void Context::setLinks(const QHash<QString, QString> &links)
 {
@@ -48,6 +64,46 @@ bool Context::isValid() const
 {
     QReadLocker locker(&d->lock);
     return d->valid;
+}
+
+qint64 Context::statusTimestamp() const
+{
+    QReadLocker locker(&d->lock);
+    return d->statusTimestamp;
+}
+
+UserStatus Context::userStatus() const
+{
+    QReadLocker locker(&d->lock);
+    return d->userStatus;
+}
+
+VpnAccount Context::vpnAccount() const
+{
+    QReadLocker locker(&d->lock);
+    return d->vpnAccount;
+}
+
+bool Context::isAccountUsable() const
+{
+    QReadLocker locker(&d->lock);
+    return d->userStatus.isActive();
+}
+
+QList<VpnResource> Context::vpnResources(const VpnServer &server, Vpn::Protocol protocol) const
+{
+    QHash<QString, VpnResource> kept;
+    QReadLocker locker(&d->lock);
+    for (const VpnResource &resource : std::as_const(d->vpnResources)) {
+        if (resource.provider() != server.provider() || resource.protocol() != protocol)
+            continue;
+        const auto it = kept.find(resource.key());
+        if (it == kept.end())
+            kept.insert(resource.key(), resource);
+        else if (it->server().isEmpty() && resource.server() == server.host())
+            *it = resource;
+    }
+    return kept.values();
 }
 
 bool Context::boolVariable(const QString &key, bool defaultValue) const

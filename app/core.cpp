@@ -4,7 +4,9 @@
 #include "context.h"
 #include "localemanager.h"
 #include "logmanager.h"
+#include "networkmanager.h"
 #include "platformmanager.h"
+#include "vpnclient.h"
 
 class CorePrivate
 {
@@ -15,6 +17,8 @@ public:
     std::unique_ptr<Context> context;
     std::unique_ptr<LocaleManager> localeManager;
     LogManager *logManager = nullptr; // child of Core
+    NetworkManager *networkManager = nullptr; // child of Core
+    VpnClient *vpnClient = nullptr; // child of Core
 };
 
 Core::Core(QObject *parent)
@@ -26,6 +30,8 @@ Core::Core(QObject *parent)
     d->context = std::make_unique<Context>();
     d->localeManager = std::make_unique<LocaleManager>();
     d->logManager = new LogManager(nullptr, this);
+    d->networkManager = new NetworkManager(this);
+    d->vpnClient = new VpnClient(this);
 }
 
 Core::~Core() = default;
@@ -53,3 +59,5 @@ Configuration *Core::configuration() const { return d->configuration.get(); }
 Context *Core::context() const { return d->context.get(); }
 LocaleManager *Core::localeManager() const { return d->localeManager.get(); }
 LogManager *Core::logManager() const { return d->logManager; }
+NetworkManager *Core::networkManager() const { return d->networkManager; }
+VpnClient *Core::vpnClient() const { return d->vpnClient; }

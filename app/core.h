@@ -9,7 +9,9 @@ class Context;
 class CorePrivate;
 class LocaleManager;
 class LogManager;
+class NetworkManager;
 class PlatformManager;
+class VpnClient;
 
 // The application's controller: creates and owns every long-lived object.
 class Core : public QObject
@@ -29,6 +31,8 @@ public:
     Context *context() const;
     LocaleManager *localeManager() const;
     LogManager *logManager() const;
+    NetworkManager *networkManager() const;
+    VpnClient *vpnClient() const;
 
 private:
     std::unique_ptr<CorePrivate> d;

@@ -1,0 +1,581 @@
+#include "networkmanager.h"
+
+#include "addresspool.h"
+#include "configuration.h"
+#include "connectionstat.h"
+#include "core.h"
+#include "envelope.h"
+#include "framecodec.h"
+#include "localemanager.h"
+#include "logmanager.h"
+#include "platformmanager.h"
+#include "request.h"
+#include "vpnclient.h"
+#include "vpnserver.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMutex>
+#include <QReadWriteLock>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QThread>
+#include <QTimer>
+#include <QXmlStreamReader>
+
+#include <deque>
+
+namespace {
+
+// Every connection must present a certificate for this name, signed by the pinned one.
+const QString PeerName = QStringLiteral("server");
+const QString PinnedCertificate = QStringLiteral(":/ssl/server.crt");
+
+constexpr int RetryAfterDisconnectMs = 1000;
+constexpr int RetryAfterErrorMs = 5000;
+// From this many consecutive errors on, the API counts as unreachable.
+constexpr int UnreachableAfterErrors = 3;
+
+int nowMsecs32()
+{
+    return int(quint32(QDateTime::currentMSecsSinceEpoch()));
+}
+
+} // namespace
+
+class NetworkManagerPrivate : public QObject
+{
+    Q_OBJECT
+
+public:
+    NetworkManagerPrivate(Core *core, double devicePixelRatio);
+    ~NetworkManagerPrivate() override;
+
+    Core *core;
+    const double devicePixelRatio;
+    bool scheduled = false;
+    bool authFailed = false;
+    int errorCount = 0;
+
+    mutable QReadWriteLock countersLock;
+    qint64 messageCounter = 0;
+    qint64 bytesWrittenTotal = 0;
+    qint64 bytesReadTotal = 0;
+
+    NetworkAddress currentAddress;
+    std::unique_ptr<AddressPool> pool;
+    QSslSocket *socket = nullptr;
+    QList<QSslCertificate> pinned;
+
+    QMutex mutex;
+    std::deque<Request *> queue;
+    Request *current = nullptr;
+    QList<Request *> cancelled;
+
+    FrameCodec codec;
+
+public slots:
+    void scheduleNextRequest(int msecs);
+    void scheduleNextRequest();
+    void handleRequestAdded();
+    void handleNextRequest();
+    void socketConnect();
+    void socketClose();
+    void socketConnected();
+    void socketDisconnected();
+    void socketError(QAbstractSocket::SocketError error);
+    void socketRead();
+    void socketBytesRead(qlonglong bytes);
+    void socketBytesWritten(qlonglong bytes);
+    void setAddresses(const QList<NetworkAddress> &addresses);
+
+signals:
+    void authFailedChanged();
+    void bytesRead(qlonglong bytes);
+    void bytesWritten(qlonglong bytes);
+
+private:
+    void dropSocket();
+    void sendCurrent();
+    void processFrame(const FrameCodec::Frame &frame);
+    void finishCorrupted(Request *request, bool warn);
+    void markUnreachable();
+    Envelope::Header header() const;
+};
+
+NetworkManagerPrivate::NetworkManagerPrivate(Core *core, double devicePixelRatio)
+    : core(core)
+    , devicePixelRatio(devicePixelRatio)
+    , pool(std::make_unique<AddressPool>())
+{
+    QFile file(PinnedCertificate);
+    if (file.open(QIODevice::ReadOnly))
+        pinned = QSslCertificate::fromData(file.readAll(), QSsl::Pem);
+}
+
+NetworkManagerPrivate::~NetworkManagerPrivate()
+{
+    delete socket;
+}
+
+void NetworkManagerPrivate::scheduleNextRequest(int msecs)
+{
+    if (scheduled)
+        return;
+    scheduled = true;
+    QTimer::singleShot(msecs, this, &NetworkManagerPrivate::handleNextRequest);
+}
+
+void NetworkManagerPrivate::scheduleNextRequest()
+{
+    scheduleNextRequest(0);
+}
+
+void NetworkManagerPrivate::handleRequestAdded()
+{
+    bool idle;
+    {
+        QMutexLocker locker(&mutex);
+        idle = !current;
+    }
+    if (idle && !scheduled)
+        scheduleNextRequest(0);
+}
+
+void NetworkManagerPrivate::handleNextRequest()
+{
+    scheduled = false;
+    Request *request;
+    {
+        QMutexLocker locker(&mutex);
+        if (!current && !queue.empty()) {
+            current = queue.front();
+            queue.pop_front();
+        }
+        request = current;
+    }
+    if (!request) {
+        QTimer::singleShot(0, this, &NetworkManagerPrivate::socketClose);
+        return;
+    }
+
+    currentAddress = pool->current();
+    const NetworkAddress wanted = request->address();
+    if (!wanted.isNull())
+        currentAddress = wanted;
+
+    if (!socket) {
+        QTimer::singleShot(0, this, &NetworkManagerPrivate::socketConnect);
+        return;
+    }
+    if (socket->peerName() == currentAddress.host() && socket->peerPort() == currentAddress.port()) {
+        if (socket->state() == QAbstractSocket::ConnectedState && socket->isEncrypted())
+            sendCurrent();
+        return;
+    }
+    QTimer::singleShot(0, this, &NetworkManagerPrivate::socketClose);
+}
+
+void NetworkManagerPrivate::sendCurrent()
+{
+    Request *request;
+    {
+        QMutexLocker locker(&mutex);
+        request = current;
+    }
+    if (!request || request->isSent())
+        return;
+    qint64 id;
+    {
+        QWriteLocker locker(&countersLock);
+        id = ++messageCounter;
+    }
+    const QByteArray envelope = Envelope::encode(*request, id, header());
+    request->setSentAt(nowMsecs32());
+    socket->write(FrameCodec::encode(envelope));
+    socket->flush();
+    request->setSent(true);
+}
+
+Envelope::Header NetworkManagerPrivate::header() const
+{
+    Envelope::Header header;
+    header.language = core->localeManager()->language();
+    header.country = core->localeManager()->countryCode();
+    header.utcOffsetMinutes = QDateTime::currentDateTime().offsetFromUtc() / 60;
+    header.version = QCoreApplication::applicationVersion();
+    header.devicePixelRatio = devicePixelRatio;
+    header.debug = core->configuration()->debug();
+    header.osName = PlatformManager::osName();
+    header.cpu = PlatformManager::processorInfo().name;
+    header.storedCredentials = core->configuration()->credentials();
+    return header;
+}
+
+void NetworkManagerPrivate::socketConnect()
+{
+    if (socket)
+        return;
+    codec.reset();
+    socket = new QSslSocket;
+    connect(socket, &QSslSocket::encrypted, this, &NetworkManagerPrivate::socketConnected);
+    connect(socket, &QSslSocket::disconnected, this, &NetworkManagerPrivate::socketDisconnected);
+    connect(socket, &QSslSocket::errorOccurred, this, &NetworkManagerPrivate::socketError);
+    connect(socket, &QSslSocket::readyRead, this, &NetworkManagerPrivate::socketRead);
+    connect(socket, &QSslSocket::bytesWritten, this, &NetworkManagerPrivate::socketBytesWritten);
+
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // Only the pinned certificate may vouch for the server; the system's
+    // authorities play no part.
+    configuration.setCaCertificates(pinned.isEmpty() ? QList<QSslCertificate>() : QList<QSslCertificate>{pinned.first()});
+    socket->setSslConfiguration(configuration);
+    socket->setPeerVerifyName(PeerName);
+    socket->connectToHostEncrypted(currentAddress.host(), currentAddress.port(), QIODevice::ReadWrite,
+                                   QAbstractSocket::AnyIPProtocol);
+}
+
+void NetworkManagerPrivate::socketConnected()
+{
+    errorCount = 0;
+    pool->markSuccess();
+    scheduleNextRequest(0);
+}
+
+void NetworkManagerPrivate::dropSocket()
+{
+    socket->disconnect(this);
+    socket->deleteLater();
+    socket = nullptr;
+    currentAddress.clear();
+    // A frame cut short belongs to the connection that is gone.
+    codec.reset();
+}
+
+void NetworkManagerPrivate::socketClose()
+{
+    if (socket) {
+        if (socket->state() != QAbstractSocket::ConnectedState)
+            return;
+        socket->write("Q");
+        socket->flush();
+        socket->disconnectFromHost();
+        dropSocket();
+    }
+    bool busy;
+    {
+        QMutexLocker locker(&mutex);
+        busy = current;
+    }
+    if (busy)
+        scheduleNextRequest(RetryAfterDisconnectMs);
+}
+
+void NetworkManagerPrivate::socketDisconnected()
+{
+    if (!socket)
+        return;
+    dropSocket();
+    Request *request;
+    {
+        QMutexLocker locker(&mutex);
+        request = current;
+        // A request that went out on the lost connection goes out again.
+        if (request)
+            request->setSent(false);
+    }
+    if (request)
+        scheduleNextRequest(RetryAfterDisconnectMs);
+}
+
+void NetworkManagerPrivate::socketError(QAbstractSocket::SocketError error)
+{
+    if (!socket)
+        return;
+    bool busy;
+    {
+        QMutexLocker locker(&mutex);
+        busy = current;
+    }
+    if (error == QAbstractSocket::RemoteHostClosedError && !busy) {
+        // The server closed an idle connection: nothing failed.
+        dropSocket();
+        return;
+    }
+    const QString reason = socket->errorString();
+    const QString address = currentAddress.description();
+    dropSocket();
+    core->logManager()->addDataWithTimestamp(LogManager::GenericLevel,
+                                             "API connection to " + address.toUtf8() + " failed: " + reason.toUtf8());
+
+    if (errorCount >= UnreachableAfterErrors || error == QAbstractSocket::NetworkError)
+        markUnreachable();
+
+    ++errorCount;
+    pool->markFailure();
+    pool->next();
+
+    bool requeued = false;
+    {
+        QMutexLocker locker(&mutex);
+        if (current) {
+            current->setSent(false);
+            queue.push_front(current);
+            current = nullptr;
+            requeued = true;
+        }
+    }
+    if (requeued)
+        scheduleNextRequest(RetryAfterErrorMs);
+}
+
+void NetworkManagerPrivate::markUnreachable()
+{
+    core->logManager()->addDataWithTimestamp(
+        LogManager::GenericLevel, "The provider's API is unreachable after " + QByteArray::number(errorCount + 1) + " attempts");
+    VpnClient *vpnClient = core->vpnClient();
+    QMetaObject::invokeMethod(vpnClient, &VpnClient::reportConnectivityFailure, Qt::QueuedConnection);
+    const VpnServer server = vpnClient->currentServer();
+    if (server.isNull())
+        return;
+    QMutexLocker locker(&mutex);
+    for (Request *request : queue) {
+        QList<ConnectionStat> stats = request->stats();
+        bool changed = false;
+        for (ConnectionStat &stat : stats) {
+            if (stat.serverUid() != server.uid())
+                continue;
+            stat.setStatus(ConnectionStat::Broken);
+            stat.setText(core->logManager()->latest(stat.protocol()));
+            changed = true;
+        }
+        if (changed)
+            request->setStats(stats);
+    }
+}
+
+void NetworkManagerPrivate::socketRead()
+{
+    if (!socket)
+        return;
+    const QByteArray bytes = socket->readAll();
+    if (bytes.isEmpty())
+        return;
+    socketBytesRead(bytes.size());
+    bool broken = false;
+    const QList<FrameCodec::Frame> frames = codec.feed(bytes, &broken);
+    for (const FrameCodec::Frame &frame : frames)
+        processFrame(frame);
+    if (broken) {
+        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel,
+                                                 "NetworkManager: the server announced an answer too large to accept");
+        Request *request;
+        {
+            QMutexLocker locker(&mutex);
+            request = current;
+        }
+        if (request)
+            finishCorrupted(request, false);
+        if (socket) {
+            socket->abort();
+            dropSocket();
+        }
+    }
+}
+
+void NetworkManagerPrivate::finishCorrupted(Request *request, bool warn)
+{
+    if (warn) {
+        qWarning("NetworkManager: Incomming data is corrupted");
+        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, "NetworkManager: Incomming data is corrupted");
+    }
+    bool wasCancelled;
+    {
+        QMutexLocker locker(&mutex);
+        current = nullptr;
+        wasCancelled = cancelled.removeOne(request);
+    }
+    if (wasCancelled) {
+        request->deleteLater();
+        return;
+    }
+    request->setFailed(true);
+    request->setAuthenticated(false);
+    emit request->requestFinished();
+}
+
+void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
+{
+    Request *request;
+    {
+        QMutexLocker locker(&mutex);
+        request = current;
+    }
+    if (!request) {
+        if (!scheduled)
+            scheduleNextRequest(0);
+        return;
+    }
+    if (frame.payload.size() <= 4) {
+        finishCorrupted(request, frame.payload != QByteArray(4, '\0'));
+        // Requests still queued must not wait for someone to add another.
+        scheduleNextRequest(0);
+        return;
+    }
+    QByteArray text;
+    if (!FrameCodec::decode(frame, &text)) {
+        finishCorrupted(request, true);
+        scheduleNextRequest(0);
+        return;
+    }
+    request->setAnsweredAt(nowMsecs32());
+    {
+        QMutexLocker locker(&mutex);
+        current = nullptr;
+        if (cancelled.removeOne(request)) {
+            request->deleteLater();
+            locker.unlock();
+            scheduleNextRequest(0);
+            return;
+        }
+    }
+
+    QXmlStreamReader reader(text);
+    while (!reader.atEnd() && !reader.isStartElement())
+        reader.readNext();
+    if (!reader.isStartElement()) {
+        // Not XML at all: the answer cannot be trusted, and must not replace good data.
+        request->setFailed(true);
+        emit request->requestFinished();
+        scheduleNextRequest(0);
+        return;
+    }
+    if (reader.name() == QLatin1String("authentication-failed")) {
+        request->setFailed(false);
+        request->setAuthenticated(false);
+        const QString error = reader.readElementText();
+        if (!error.isEmpty())
+            request->setErrorString(error);
+        emit request->requestFinished();
+        bool raise = false;
+        {
+            QMutexLocker locker(&mutex);
+            raise = !authFailed;
+            authFailed = true;
+        }
+        if (raise)
+            emit authFailedChanged();
+        scheduleNextRequest(0);
+        return;
+    }
+    request->setFailed(false);
+    if (request->requiresLogin()) {
+        request->setAuthenticated(true);
+        QMutexLocker locker(&mutex);
+        authFailed = false;
+    }
+    request->readBody(reader);
+    if (reader.hasError()) {
+        // A damaged answer reads as a failure rather than as an empty success.
+        request->setFailed(true);
+        request->setAuthenticated(false);
+    }
+    emit request->requestFinished();
+    scheduleNextRequest(0);
+}
+
+void NetworkManagerPrivate::socketBytesRead(qlonglong bytes)
+{
+    {
+        QWriteLocker locker(&countersLock);
+        bytesReadTotal += bytes;
+    }
+    emit bytesRead(bytes);
+}
+
+void NetworkManagerPrivate::socketBytesWritten(qlonglong bytes)
+{
+    {
+        QWriteLocker locker(&countersLock);
+        bytesWrittenTotal += bytes;
+    }
+    emit bytesWritten(bytes);
+}
+
+void NetworkManagerPrivate::setAddresses(const QList<NetworkAddress> &addresses)
+{
+    if (!addresses.isEmpty())
+        pool->setAddresses(addresses);
+}
+
+NetworkManager::NetworkManager(Core *core)
+    : QObject(core)
+    , d(nullptr)
+    , thread(new QThread(this))
+{
+    const auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+    d = new NetworkManagerPrivate(core, app ? app->devicePixelRatio() : 1.0);
+    d->moveToThread(thread);
+    connect(d, &NetworkManagerPrivate::authFailedChanged, this, &NetworkManager::authFailed);
+    connect(d, &NetworkManagerPrivate::bytesRead, this, &NetworkManager::bytesRead);
+    connect(d, &NetworkManagerPrivate::bytesWritten, this, &NetworkManager::bytesWritten);
+    thread->setObjectName(QStringLiteral("NetworkManager"));
+    thread->start(QThread::InheritPriority);
+}
+
+NetworkManager::~NetworkManager()
+{
+    thread->quit();
+    thread->wait();
+    delete d;
+}
+
+void NetworkManager::addRequest(Request *request)
+{
+    {
+        QMutexLocker locker(&d->mutex);
+        d->queue.push_back(request);
+    }
+    QMetaObject::invokeMethod(d, &NetworkManagerPrivate::handleRequestAdded, Qt::QueuedConnection);
+}
+
+bool NetworkManager::cancelRequest(Request *request)
+{
+    QMutexLocker locker(&d->mutex);
+    const auto it = std::find(d->queue.begin(), d->queue.end(), request);
+    if (it != d->queue.end()) {
+        d->queue.erase(it);
+        return true;
+    }
+    if (d->current == request && !d->cancelled.contains(request))
+        d->cancelled.append(request);
+    return false;
+}
+
+void NetworkManager::setAddresses(const QList<NetworkAddress> &addresses)
+{
+    QMetaObject::invokeMethod(d, [this, addresses] { d->setAddresses(addresses); }, Qt::QueuedConnection);
+}
+
+qint64 NetworkManager::totalBytesRead() const
+{
+    QReadLocker locker(&d->countersLock);
+    return d->bytesReadTotal;
+}
+
+qint64 NetworkManager::totalBytesWritten() const
+{
+    QReadLocker locker(&d->countersLock);
+    return d->bytesWrittenTotal;
+}
+
+int NetworkManager::messageCount() const
+{
+    QReadLocker locker(&d->countersLock);
+    return int(d->messageCounter);
+}
+
+#include "networkmanager.moc"

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "networkaddress.h"
+
+#include <QList>
+#include <QObject>
+
+class Core;
+class NetworkManagerPrivate;
+class QThread;
+class Request;
+
+// Carries requests to the provider's API, one at a time, over pinned TLS
+// connections to the API addresses in turn. The network work runs on a thread
+// of its own; callers only enqueue and cancel.
+class NetworkManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit NetworkManager(Core *core);
+    ~NetworkManager() override;
+
+    void addRequest(Request *request);
+    // True when the request was still queued: it is never sent and stays the
+    // caller's. A request already sent is deleted by the transport when its
+    // answer comes, and is not reported.
+    bool cancelRequest(Request *request);
+    void setAddresses(const QList<NetworkAddress> &addresses);
+
+    qint64 totalBytesRead() const;
+    qint64 totalBytesWritten() const;
+    int messageCount() const;
+
+signals:
+    // The provider refused the login; emitted once until a login succeeds again.
+    void authFailed();
+    void bytesRead(qlonglong bytes);
+    void bytesWritten(qlonglong bytes);
+
+private:
+    NetworkManagerPrivate *d;
+    QThread *thread;
+};
