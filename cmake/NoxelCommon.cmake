@@ -12,13 +12,20 @@ if(NOXEL_SANITIZE)
 endif()
 
 # noxel_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [LOCKS ...] [GUI])
+# noxel_add_test(NAME name EXECUTABLE target [LABELS ...] [ENV ...] [LOCKS ...] [GUI])
 # Adds a QtTest executable and registers it with CTest. Without GUI the test runs
 # on the offscreen platform; GUI tests are run under Xvfb by scripts/test.
+# EXECUTABLE registers a test target built by an earlier call once more, for code
+# that reads its environment once per process.
 function(noxel_add_test)
-    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV;LOCKS" ${ARGN})
-    add_executable(${T_NAME} ${T_SOURCES})
-    target_link_libraries(${T_NAME} PRIVATE Qt6::Test noxel_options ${T_LIBS})
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT;EXECUTABLE" "SOURCES;LIBS;LABELS;ENV;LOCKS" ${ARGN})
+    if(T_EXECUTABLE)
+        add_test(NAME ${T_NAME} COMMAND ${T_EXECUTABLE})
+    else()
+        add_executable(${T_NAME} ${T_SOURCES})
+        target_link_libraries(${T_NAME} PRIVATE Qt6::Test noxel_options ${T_LIBS})
+        add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+    endif()
     set(env "QT_LOGGING_RULES=qt.qpa.*=false" ${T_ENV})
     if(NOT T_GUI)
         list(APPEND env "QT_QPA_PLATFORM=offscreen")

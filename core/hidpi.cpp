@@ -78,7 +78,7 @@ int mHiDpiFixedSize2(int n)
 
 QSize mHiDpiFixedSize2(int w, int h)
 {
-    return QSize(int(w * mHiDpiFixedFactor2()), int(h * mHiDpiFixedFactor2()));
+    return aware() ? QSize(w, h) : QSize(int(w * mHiDpiFixedFactor2()), int(h * mHiDpiFixedFactor2()));
 }
 
 int mHiDpiFixedSize3(int n)

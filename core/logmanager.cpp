@@ -153,6 +153,16 @@ void LogManager::processData()
                 return;
             chunk = std::move(d->pendingData.front());
             d->pendingData.pop_front();
+            // Stored before it is announced, so that a listener reading the log sees it.
+            if (chunk.level == ResetMarker) {
+                d->latest.clear();
+                continue;
+            }
+            QByteArray &kept = d->data[chunk.level];
+            kept.append(chunk.data);
+            if (kept.size() > MaximumDataSize)
+                kept.remove(0, kept.size() - MaximumDataSize);
+            d->latest[chunk.level].append(chunk.data);
         }
 
         switch (chunk.level) {
@@ -168,17 +178,6 @@ void LogManager::processData()
         default:
             break;
         }
-
-        QWriteLocker locker(&d->lock);
-        if (chunk.level == ResetMarker) {
-            d->latest.clear();
-            continue;
-        }
-        QByteArray &kept = d->data[chunk.level];
-        kept.append(chunk.data);
-        if (kept.size() > MaximumDataSize)
-            kept.remove(0, kept.size() - MaximumDataSize);
-        d->latest[chunk.level].append(chunk.data);
     }
 }
 

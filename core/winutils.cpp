@@ -102,6 +102,9 @@ QString desktopEntryQuote(const QString &argument)
     }
     // Field codes start with '%' in the Exec key.
     quoted.replace(QLatin1Char('%'), QLatin1String("%%"));
+    // The Exec value is a string first: launchers undo its escapes ("\\" for one
+    // backslash) before the quoting, so every backslash so far is written twice.
+    quoted.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
