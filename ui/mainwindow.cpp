@@ -10,7 +10,7 @@ MainWindow::MainWindow(Core *core)
     : core(core)
 {
     setWindowTitle(tr("Noxel"));
-    auto *label = new QLabel(tr("Noxel"), this);
+    auto *label = new QLabel(tr("Not connected"), this);
     label->setAlignment(Qt::AlignCenter);
     setCentralWidget(label);
     resize(400, 600);

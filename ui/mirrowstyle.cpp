@@ -20,7 +20,9 @@ void MirrowStyle::setAccentColor(const QColor &color)
 {
     accent = color;
     const QColor hsv = color.toHsv();
-    const QColor derived = QColor::fromHsv(hsv.hsvHue(), int(hsv.hsvSaturation() * 0.7), hsv.value() / 3 + 64, 255);
+    // 70 % in integers: in floating point, saturation * 0.7 truncates 90, 170 and 180 one step too low.
+    const QColor derived
+        = QColor::fromHsv(hsv.hsvHue(), hsv.hsvSaturation() * 7 / 10, hsv.value() / 3 + 64, 255);
     if (!derived.isValid() || derived == bar)
         return;
     bar = derived;

@@ -7,5 +7,9 @@
         <source>Noxel</source>
         <translation>Noxel</translation>
     </message>
+    <message>
+        <source>Not connected</source>
+        <translation>Nicht verbunden</translation>
+    </message>
 </context>
 </TS>
