@@ -54,7 +54,7 @@ NetworkAddress AddressPool::current()
 
 NetworkAddress AddressPool::next()
 {
-    if (!currentAddress.isNull())
+    if (!currentAddress.isNull() && !rotation.contains(currentAddress))
         rotation.append(currentAddress);
     currentAddress = rotation.isEmpty() ? defaultAddress : rotation.takeFirst();
     save();

@@ -35,6 +35,7 @@ const QString PeerName = QStringLiteral("server");
 const QString PinnedCertificate = QStringLiteral(":/ssl/server.crt");
 
 constexpr int RetryAfterDisconnectMs = 1000;
+constexpr int GoodbyeTimeoutMs = 5000;
 constexpr int RetryAfterErrorMs = 5000;
 // From this many consecutive errors on, the API counts as unreachable.
 constexpr int UnreachableAfterErrors = 3;
@@ -98,7 +99,8 @@ signals:
     void bytesWritten(qlonglong bytes);
 
 private:
-    void dropSocket();
+    // Forgets the socket; a graceful drop lets what was written go out first.
+    void dropSocket(bool graceful = false);
     void sendCurrent();
     void processFrame(const FrameCodec::Frame &frame);
     void finishCorrupted(Request *request, bool warn);
@@ -245,14 +247,23 @@ void NetworkManagerPrivate::socketConnected()
     scheduleNextRequest(0);
 }
 
-void NetworkManagerPrivate::dropSocket()
+void NetworkManagerPrivate::dropSocket(bool graceful)
 {
-    socket->disconnect(this);
-    socket->deleteLater();
+    QSslSocket *old = socket;
     socket = nullptr;
     currentAddress.clear();
     // A frame cut short belongs to the connection that is gone.
     codec.reset();
+    old->disconnect(this);
+    if (!graceful || old->state() != QAbstractSocket::ConnectedState) {
+        old->abort();
+        old->deleteLater();
+        return;
+    }
+    // Let the goodbye go out before the socket goes; never wait long for it.
+    connect(old, &QSslSocket::disconnected, old, &QObject::deleteLater);
+    QTimer::singleShot(GoodbyeTimeoutMs, old, &QObject::deleteLater);
+    old->disconnectFromHost();
 }
 
 void NetworkManagerPrivate::socketClose()
@@ -262,8 +273,7 @@ void NetworkManagerPrivate::socketClose()
             return;
         socket->write("Q");
         socket->flush();
-        socket->disconnectFromHost();
-        dropSocket();
+        dropSocket(true);
     }
     bool busy;
     {
@@ -379,10 +389,8 @@ void NetworkManagerPrivate::socketRead()
         }
         if (request)
             finishCorrupted(request, false);
-        if (socket) {
-            socket->abort();
+        if (socket)
             dropSocket();
-        }
     }
 }
 

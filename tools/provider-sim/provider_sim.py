@@ -20,6 +20,7 @@ Fault modes (from --fault, or from the file DIR/fault, read for every answer):
   close          close the connection without answering
   auth-fail      refuse every login
   plain          never compress answers
+  handshake-delay:MS  wait MS milliseconds before the TLS handshake of a new connection
   wrong-cert     (command line only) present a certificate the client does not pin
 """
 
@@ -36,6 +37,7 @@ import struct
 import sys
 import threading
 import time
+import traceback
 import zlib
 from xml.sax.saxutils import escape, quoteattr
 import xml.etree.ElementTree as ET
@@ -50,6 +52,7 @@ class FrameReader:
     def __init__(self, stream):
         self.stream = stream
         self.pending = b""
+        self.goodbye = False
 
     def _byte(self):
         if not self.pending:
@@ -76,6 +79,7 @@ class FrameReader:
 
     def next_envelope(self):
         """The next envelope as bytes, or None when the client said goodbye or left."""
+        self.goodbye = False
         digits = b""
         compressed = False
         while True:
@@ -83,6 +87,7 @@ class FrameReader:
             if b is None:
                 return None
             if b == b"Q" and not digits:
+                self.goodbye = True
                 return None
             if b.isdigit():
                 digits += b
@@ -118,15 +123,16 @@ def sha1(text):
     return hashlib.sha1(text.encode("utf-8")).hexdigest()
 
 
-def el(name, text=None, **attributes):
+def el(_tag, _content=None, **attributes):
+    """An element; attribute names take "-" where Python needs "_"."""
     attrs = "".join(" %s=%s" % (k.replace("_", "-"), quoteattr(str(v))) for k, v in attributes.items() if v is not None)
-    if text is None:
-        return "<%s%s/>" % (name, attrs)
-    return "<%s%s>%s</%s>" % (name, attrs, text, name)
+    if _content is None:
+        return "<%s%s/>" % (_tag, attrs)
+    return "<%s%s>%s</%s>" % (_tag, attrs, _content, _tag)
 
 
-def text_el(name, value, **attributes):
-    return el(name, escape(str(value)), **attributes)
+def text_el(_tag, _value, **attributes):
+    return el(_tag, escape(str(_value)), **attributes)
 
 
 class Provider:
@@ -158,16 +164,21 @@ class Provider:
 
     # Recording --------------------------------------------------------------
 
-    def record(self, envelope, kind, peer):
+    def record(self, envelope, kind, peer, connection):
         number = next(self.counter)
         if not self.record_dir:
             return number
         name = "%06d-%s.xml" % (number, kind or "unknown")
         with open(os.path.join(self.record_dir, name), "wb") as f:
             f.write(envelope)
-        with open(os.path.join(self.record_dir, "peers.log"), "a") as f:
-            f.write("%s %s\n" % (name, peer))
+        self.log("%s %s connection=%d" % (name, peer, connection))
         return number
+
+    def log(self, line):
+        """One line of the connection log: envelopes received, goodbyes, closes."""
+        if self.record_dir:
+            with self.lock, open(os.path.join(self.record_dir, "connections.log"), "a") as f:
+                f.write(line + "\n")
 
     def save(self, folder, number, content):
         if self.record_dir:
@@ -294,14 +305,14 @@ class Provider:
                               provider=s.get("provider"), capacity_indicator=s.get("capacity_indicator")))
         return el("vpn-servers", "".join(servers))
 
-    def answer(self, envelope, peer):
+    def answer(self, envelope, peer, connection):
         """The answer text for one envelope, and the kind of request it was."""
         root = ET.fromstring(envelope)
         header = root.find("header")
         body = root.find("body")
         request = body[0] if body is not None and len(body) else None
         kind = request.tag if request is not None else ""
-        number = self.record(envelope, kind, peer)
+        number = self.record(envelope, kind, peer, connection)
         account = self.account_for(header)
         has_login = header is not None and header.find("login") is not None
         auth_fail = '<authentication-failed>Wrong user name or password</authentication-failed>'
@@ -399,13 +410,19 @@ class Handler(socketserver.BaseRequestHandler):
         peer = self.client_address[0]
         conn = self.request
         reader = FrameReader(conn)
+        connection = next(self.server.connections)
         try:
+            fault = provider.fault()
+            if fault.startswith("handshake-delay:"):
+                time.sleep(int(fault.split(":", 1)[1]) / 1000.0)
             conn.do_handshake()
+            provider.log("open connection=%d" % connection)
             while True:
                 envelope = reader.next_envelope()
                 if envelope is None:
+                    provider.log("%s connection=%d" % ("goodbye" if reader.goodbye else "closed", connection))
                     return
-                text, kind = provider.answer(envelope, peer)
+                text, kind = provider.answer(envelope, peer, connection)
                 data = text.encode("utf-8")
                 fault = provider.fault()
                 if fault.startswith("delay:"):
@@ -445,6 +462,7 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
     def __init__(self, address, provider, context):
         self.provider = provider
+        self.connections = itertools.count(1)
         self.context = context
         super().__init__(address, Handler)
 
@@ -457,6 +475,7 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
 
     def handle_error(self, request, client_address):
         sys.stderr.write("provider-sim: connection from %s failed\n" % (client_address,))
+        traceback.print_exc()
 
 
 def main():
