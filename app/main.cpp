@@ -37,6 +37,16 @@ int main(int argc, char **argv)
 
     SingleApplication app(argc, argv, QStringLiteral("Noxel"));
 
+    // A later start only hands its file (or a knock) to the running instance: it
+    // neither asks for root nor sets anything up.
+    if (app.isRunning()) {
+        QString message = Utils::extractFileNameFromArguments();
+        if (message.isEmpty())
+            message = QStringLiteral("PING");
+        app.sendMessage(message);
+        return 0;
+    }
+
     {
         QSettings settings;
         const bool runElevated = settings.value(QStringLiteral("run_elevated"), false).toBool();
@@ -52,14 +62,6 @@ int main(int argc, char **argv)
             settings.setValue(QStringLiteral("auto_start"), true);
             PlatformManager::setAutoStartShortcut(true);
         }
-    }
-
-    if (app.isRunning()) {
-        QString message = Utils::extractFileNameFromArguments();
-        if (message.isEmpty())
-            message = QStringLiteral("PING");
-        app.sendMessage(message);
-        return 0;
     }
 
     QStringList libraryPaths = QCoreApplication::libraryPaths();
