@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QObject>
+#include <QTcpSocket>
+
+// A raw client of the single-instance port, behaving as well or as badly as a test
+// needs: it can send a message in pieces, end it without closing, or say nothing.
+class LoopbackClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint16 Port = 1825;
+
+    explicit LoopbackClient(QObject *parent = nullptr);
+
+    bool connectToInstance(int timeoutMs = 3000);
+    bool send(const QByteArray &bytes);
+    // Ends the message but keeps the connection readable, so that the client sees
+    // when the instance closes its side.
+    bool finishMessage();
+    void close();
+    // True once the instance has closed the connection.
+    bool waitForDrop(int timeoutMs);
+    bool isConnected() const;
+    // Monotonic time at which the drop was seen, -1 before.
+    qint64 droppedAt() const;
+
+    // Whether nothing listens on 127.0.0.1:1825, waiting for that as long as given.
+    static bool waitForFreePort(int timeoutMs);
+    // Waits until a program's event loop answers on the port: the instance closes a
+    // connection once the message on it has ended.
+    static bool waitUntilServing(int timeoutMs);
+
+private:
+    QTcpSocket socket;
+    qint64 dropTime = -1;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// A throw-away world for the programs one test starts: their own home, settings,
+// data, runtime and temporary folders. Processes that should meet each other's
+// single-instance guard must share one sandbox, because the guard's native key
+// depends on the temporary folder.
+//
+// Destroy it only after its processes have ended: it then removes the System V
+// objects a killed instance left behind, which outlive the folder otherwise.
+class Sandbox
+{
+public:
+    Sandbox();
+    ~Sandbox();
+
+    bool isValid() const;
+    QString path() const;
+    QProcessEnvironment environment() const;
+
+    // $XDG_CONFIG_HOME/Noxel/Noxel.conf and $XDG_CONFIG_HOME/autostart/noxel.desktop.
+    QString settingsFileName() const;
+    QString autoStartFileName() const;
+
+    // Replaces the preferences file with these lines of its [General] section.
+    bool writeSettings(const QStringList &generalLines) const;
+    // The raw text of a [General] key; a null string when the key is absent.
+    QString setting(const QString &key) const;
+
+    // Puts a shell script named `name` first on the children's PATH, standing in
+    // for a program they must not really run.
+    bool addProgram(const QString &name, const QByteArray &script);
+
+private:
+    QString folder(const QString &name) const;
+    void removeLeftoverIpcObjects() const;
+
+    QTemporaryDir dir;
+    QProcessEnvironment env;
+};

@@ -1,0 +1,176 @@
+// The program's entry as a user meets it: `noxel` started while another instance
+// runs, and the first start's autostart set-up. A later start is checked against
+// singleapp_probe holding the program's own guard key, which shows the exact bytes
+// handed over.
+
+#include "childprocess.h"
+#include "loopbackclient.h"
+#include "sandbox.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTest>
+
+namespace {
+
+const QString Program = QStringLiteral(NOXEL_PROGRAM);
+const QString Probe = QStringLiteral(NOXEL_PROBE);
+const QString ProgramKey = QStringLiteral("Noxel");
+
+// tap_version tells the program the tun driver is in place, so that a run as an
+// ordinary user does not relaunch itself through pkexec.
+const QString TapVersion = QStringLiteral("tap_version=9.21");
+
+const QByteArray FakePkexec = "#!/bin/sh\ntouch \"$(dirname \"$0\")/pkexec-was-run\"\n";
+
+} // namespace
+
+class TestProgramEntry : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void laterStartHandsOverAndExits_data();
+    void laterStartHandsOverAndExits();
+    void laterStartLeavesRunningProgram();
+    void firstStartSetsUpAutoStart_data();
+    void firstStartSetsUpAutoStart();
+};
+
+void TestProgramEntry::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY2(QFileInfo(Program).isExecutable(), qPrintable(Program));
+    QVERIFY2(QFileInfo(Probe).isExecutable(), qPrintable(Probe));
+}
+
+void TestProgramEntry::init()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess: Destroyed while process")));
+    QVERIFY2(LoopbackClient::waitForFreePort(10000), "another program holds 127.0.0.1:1825");
+}
+
+void TestProgramEntry::laterStartHandsOverAndExits_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected");
+
+    const QString file = QStringLiteral("/home/jürgen/Mes VPN/Zürich – 東京 \U0001F680.ovpn");
+    QTest::newRow("no arguments") << QStringList { TapVersion } << QStringList() << QStringLiteral("PING");
+    QTest::newRow("file with spaces and non-ASCII")
+        << QStringList { TapVersion } << QStringList { file } << file;
+    QTest::newRow("two files") << QStringList { TapVersion }
+                               << QStringList { file, QStringLiteral("/tmp/other.ovpn") } << file;
+    // Elevation is for a program that goes on running; a later start only hands over.
+    QTest::newRow("run_elevated set") << QStringList { TapVersion, QStringLiteral("run_elevated=true") }
+                                      << QStringList() << QStringLiteral("PING");
+}
+
+void TestProgramEntry::laterStartHandsOverAndExits()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+
+    Sandbox sandbox;
+    QVERIFY(sandbox.isValid());
+    QVERIFY(sandbox.addProgram(QStringLiteral("pkexec"), FakePkexec));
+    QVERIFY(sandbox.writeSettings(settings));
+
+    ChildProcess first(sandbox.environment());
+    QVERIFY(first.start(Probe, { ProgramKey }));
+    QVERIFY(first.waitForLine("first", 5000));
+
+    ChildProcess later(sandbox.environment());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(later.start(Program, arguments));
+    QVERIFY(later.waitForFinished(10000));
+    QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(later.exitCode(), 0);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+
+    QVERIFY(first.waitForLine("message " + expected.toUtf8().toHex(), 3000));
+    QCOMPARE(first.values("message").size(), 1);
+
+    // Setting up the program is the first instance's business, not a later start's.
+    QVERIFY(!QFileInfo::exists(sandbox.path() + QStringLiteral("/bin/pkexec-was-run")));
+    QVERIFY(sandbox.setting(QStringLiteral("auto_start")).isNull());
+    QVERIFY(!QFileInfo::exists(sandbox.autoStartFileName()));
+}
+
+void TestProgramEntry::laterStartLeavesRunningProgram()
+{
+    Sandbox sandbox;
+    QVERIFY(sandbox.isValid());
+    QVERIFY(sandbox.writeSettings({ TapVersion }));
+
+    ChildProcess first(sandbox.environment());
+    QVERIFY(first.start(Program));
+    QVERIFY(LoopbackClient::waitUntilServing(10000));
+
+    ChildProcess later(sandbox.environment());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(later.start(Program));
+    QVERIFY(later.waitForFinished(10000));
+    QCOMPARE(later.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(later.exitCode(), 0);
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+
+    QVERIFY(first.isRunning());
+    QVERIFY(LoopbackClient::waitUntilServing(5000));
+    QVERIFY(first.isRunning());
+}
+
+void TestProgramEntry::firstStartSetsUpAutoStart_data()
+{
+    QTest::addColumn<QStringList>("settings");
+    QTest::addColumn<QString>("autoStart");
+    QTest::addColumn<bool>("entry");
+
+    // A first run starts with the session from then on.
+    QTest::newRow("auto_start absent") << QStringList { TapVersion } << QStringLiteral("true") << true;
+    // The user's choice stays.
+    QTest::newRow("auto_start false")
+        << QStringList { TapVersion, QStringLiteral("auto_start=false") } << QStringLiteral("false") << false;
+}
+
+void TestProgramEntry::firstStartSetsUpAutoStart()
+{
+    QFETCH(QStringList, settings);
+    QFETCH(QString, autoStart);
+    QFETCH(bool, entry);
+
+    Sandbox sandbox;
+    QVERIFY(sandbox.isValid());
+    QVERIFY(sandbox.writeSettings(settings));
+
+    ChildProcess first(sandbox.environment());
+    QVERIFY(first.start(Program));
+    // Serving messages means the start-up is behind it.
+    QVERIFY(LoopbackClient::waitUntilServing(10000));
+    QVERIFY(first.isRunning());
+
+    QCOMPARE(sandbox.setting(QStringLiteral("auto_start")), autoStart);
+    QCOMPARE(QFileInfo::exists(sandbox.autoStartFileName()), entry);
+    if (!entry)
+        return;
+    QFile file(sandbox.autoStartFileName());
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QStringList exec = lines.filter(QRegularExpression(QStringLiteral("^Exec=")));
+    QCOMPARE(exec.size(), 1);
+    QVERIFY2(exec.first().endsWith(QLatin1String(" -l")), qPrintable(exec.first()));
+    QVERIFY2(exec.first().contains(QFileInfo(Program).absoluteFilePath()), qPrintable(exec.first()));
+}
+
+QTEST_GUILESS_MAIN(TestProgramEntry)
+#include "tst_programentry.moc"
