@@ -1,5 +1,8 @@
 #pragma once
 
+#include "geoip.h"
+#include "userstatus.h"
+
 #include <QObject>
 
 #include <memory>
@@ -7,11 +10,13 @@
 class Configuration;
 class Context;
 class CorePrivate;
+class DatabaseManager;
 class LocaleManager;
 class LogManager;
 class NetworkManager;
 class PlatformManager;
 class VpnClient;
+class VpnManager;
 
 // The application's controller: creates and owns every long-lived object.
 class Core : public QObject
@@ -31,8 +36,20 @@ public:
     Context *context() const;
     LocaleManager *localeManager() const;
     LogManager *logManager() const;
+    DatabaseManager *databaseManager() const;
     NetworkManager *networkManager() const;
+    VpnManager *vpnManager() const;
     VpnClient *vpnClient() const;
+
+    // Where the user is without the VPN, as the provider last saw it; null until known.
+    GeoIp originalIp() const;
+
+signals:
+    void variablesUpdated();
+    void loggedIn();
+    void userStatusUpdated(const UserStatus &status);
+    void originalIpChanged(const GeoIp &geoIp);
+    void vpnIpChanged(const GeoIp &geoIp);
 
 private:
     std::unique_ptr<CorePrivate> d;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "vpnconnection.h"
 #include "vpnserver.h"
 
 #include <QObject>
@@ -20,6 +21,9 @@ public:
 
     // The server of the current connection; null when there is none. Any thread.
     VpnServer currentServer() const;
+
+signals:
+    void vpnConnectionStateChanged(VpnConnection::State state);
 
 public slots:
     // The provider's API keeps failing while the current connection is up: that

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "connectionstat.h"
+#include "trafficstat.h"
+#include "vpnserver.h"
+
+#include <QList>
+#include <QObject>
+
+#include <memory>
+
+class Core;
+class DatabaseManagerPrivate;
+
+// The local database "main.sqlite": a cache of the provider's servers with the
+// measurements made here, and an outbox of statistics not yet delivered.
+// Statistics that cannot be written stay in memory for the rest of the run.
+class DatabaseManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    DatabaseManager(Core *core, QObject *parent = nullptr);
+    ~DatabaseManager() override;
+
+    // Opens (and if needed creates) the database; false when it cannot be used.
+    bool open();
+    QString fileName() const;
+
+    QList<VpnServer> visibleServers() const;
+    // Also finds servers the provider no longer lists.
+    VpnServer serverByUid(const QString &uid) const;
+    VpnServer lastConnectedServer() const;
+    VpnServer fastestServer() const;
+
+    // Stores a fresh list from the provider; new servers get their row ids.
+    bool updateServers(QList<VpnServer> &servers);
+    void setPing(VpnServer &server, int msecs);
+    void setConnectionTime(VpnServer &server);
+
+    bool addStats(const QList<ConnectionStat> &stats);
+    QList<ConnectionStat> takeStats();
+    bool addTrafficStats(const QList<TrafficStat> &stats);
+    QList<TrafficStat> takeTrafficStats();
+
+private:
+    std::unique_ptr<DatabaseManagerPrivate> d;
+};

@@ -1,0 +1,103 @@
+#include "ping.h"
+
+#include "core.h"
+#include "pinghost.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+#include <QWaitCondition>
+#include <QtConcurrent>
+
+class PingPrivate : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PingPrivate(Core *core)
+        : core(core)
+    {
+    }
+
+    Core *core;
+    bool stopped = false;
+    QMutex mutex;
+    QStringList queue;
+    QWaitCondition queued;
+
+signals:
+    void pingCompleted(const QString &host, int msecs);
+    void finished();
+
+public slots:
+    void stop()
+    {
+        QMutexLocker locker(&mutex);
+        stopped = true;
+        queued.wakeOne();
+    }
+
+    void process()
+    {
+        for (;;) {
+            QStringList batch;
+            {
+                QMutexLocker locker(&mutex);
+                while (queue.isEmpty() && !stopped)
+                    queued.wait(&mutex);
+                if (stopped)
+                    break;
+                while (!queue.isEmpty() && batch.size() < Ping::BatchSize)
+                    batch.append(queue.takeFirst());
+            }
+            QtConcurrent::blockingMap(batch, PingWrapper{this});
+        }
+        emit finished();
+    }
+
+    void pingAsync(const QString &host)
+    {
+        emit pingCompleted(host, WinUtils::pingHost(host, core ? core->logManager() : nullptr));
+    }
+
+private:
+    // Applied to every host of a batch on the shared pool.
+    struct PingWrapper
+    {
+        PingPrivate *d;
+        void operator()(const QString &host) const { d->pingAsync(host); }
+    };
+};
+
+Ping::Ping(Core *core, QObject *parent)
+    : QObject(parent)
+    , d(new PingPrivate(core))
+    , thread(new QThread(this))
+{
+    d->moveToThread(thread);
+    connect(thread, &QThread::started, d, &PingPrivate::process);
+    connect(d, &PingPrivate::finished, thread, &QThread::quit);
+    connect(d, &PingPrivate::pingCompleted, this, &Ping::pingCompleted);
+    thread->setObjectName(QStringLiteral("Ping"));
+    thread->start(QThread::InheritPriority);
+}
+
+Ping::~Ping()
+{
+    d->stop();
+    // The batch in progress ends within about a second; its results go nowhere.
+    disconnect(d, &PingPrivate::pingCompleted, this, &Ping::pingCompleted);
+    thread->wait();
+    delete d;
+}
+
+void Ping::ping(const QString &host)
+{
+    QMutexLocker locker(&d->mutex);
+    if (d->queue.contains(host))
+        return;
+    d->queue.append(host);
+    d->queued.wakeOne();
+}
+
+#include "ping.moc"

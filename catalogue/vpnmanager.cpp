@@ -1,0 +1,342 @@
+#include "vpnmanager.h"
+
+#include "context.h"
+#include "core.h"
+#include "databasemanager.h"
+#include "localemanager.h"
+#include "networkmanager.h"
+#include "ping.h"
+#include "servervariables.h"
+#include "vpnclient.h"
+#include "vpnserversrequest.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QSettings>
+#include <QStringList>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+const QString KeyPingUpdateInterval = QStringLiteral("ping_update_interval");
+constexpr int DefaultPingInterval = 3600;
+constexpr int DefaultRefreshIntervalMs = 6000000;
+constexpr int MaximumPendingPings = 3;
+
+int signedCapacity(const VpnServer &server)
+{
+    return qint16(server.capacity());
+}
+
+// The rule both passes of bestServer() rank by.
+bool isBetter(const VpnServer &candidate, const VpnServer &best, int optCapacity)
+{
+    if (best.isNull())
+        return true;
+    const int capacity = signedCapacity(candidate);
+    const int bestCapacity = signedCapacity(best);
+    if (candidate.ping() < best.ping() && (capacity >= bestCapacity || capacity >= optCapacity))
+        return true;
+    return capacity > bestCapacity && candidate.ping() <= best.ping();
+}
+
+} // namespace
+
+class VpnManagerPrivate
+{
+public:
+    Core *core = nullptr;
+    std::unique_ptr<Ping> ping;
+    QTimer refreshTimer;
+    bool loaded = false;
+    QTimer pingTimer;
+    bool ready = false;
+    int pingInterval = DefaultPingInterval;
+    QList<VpnServer> servers;
+    QHash<QString, int> indexByUid;
+    VpnServersRequest *request = nullptr;
+    QStringList pendingPings;
+
+    int variable(const QString &key, int defaultValue) const
+    {
+        return core->context()->intVariable(key, defaultValue);
+    }
+
+    int distanceTo(const VpnServer &server, const Location &location) const
+    {
+        if (!server.location().isNull() && !location.isNull() && !server.location().coord().isNull()
+            && !location.coord().isNull())
+            return server.location().coord().distanceTo(location.coord());
+        return server.distance();
+    }
+};
+
+VpnManager::VpnManager(Core *core)
+    : d(new VpnManagerPrivate)
+{
+    d->core = core;
+    d->ping = std::make_unique<Ping>(core);
+
+    bool ok = false;
+    const int interval = QSettings().value(KeyPingUpdateInterval, DefaultPingInterval).toInt(&ok);
+    d->pingInterval = ok && interval > 0 ? interval : DefaultPingInterval;
+
+    connect(core, &Core::loggedIn, this, &VpnManager::updateVpnServers);
+    connect(core->localeManager(), &LocaleManager::languageChanged, this, &VpnManager::updateVpnServers);
+    connect(core, &Core::variablesUpdated, this, &VpnManager::variablesUpdated);
+    connect(d->ping.get(), &Ping::pingCompleted, this, &VpnManager::pingCompleted);
+    connect(&d->refreshTimer, &QTimer::timeout, this, &VpnManager::updateVpnServers);
+    connect(&d->pingTimer, &QTimer::timeout, this, &VpnManager::updateNextPings);
+    d->refreshTimer.setInterval(DefaultRefreshIntervalMs);
+    d->pingTimer.setInterval(d->pingInterval * 1000);
+}
+
+VpnManager::~VpnManager()
+{
+    if (d->request && d->core->networkManager()->cancelRequest(d->request))
+        delete d->request;
+}
+
+void VpnManager::load()
+{
+    connect(d->core->vpnClient(), &VpnClient::vpnConnectionStateChanged, this, &VpnManager::vpnConnectionStateChanged);
+    replaceServers(d->core->databaseManager()->visibleServers());
+}
+
+int VpnManager::count() const
+{
+    return int(d->servers.size());
+}
+
+VpnServer VpnManager::server(int index) const
+{
+    return index >= 0 && index < d->servers.size() ? d->servers.at(index) : VpnServer();
+}
+
+VpnServer VpnManager::serverById(qint64 id) const
+{
+    const auto it = std::find_if(d->servers.cbegin(), d->servers.cend(),
+                                 [id](const VpnServer &server) { return server.id() == id; });
+    return it == d->servers.cend() ? VpnServer() : *it;
+}
+
+int VpnManager::indexOf(const QString &uid) const
+{
+    return d->indexByUid.value(uid, -1);
+}
+
+bool VpnManager::hasServers() const
+{
+    return !d->servers.isEmpty();
+}
+
+bool VpnManager::isLoaded() const
+{
+    return d->loaded;
+}
+
+bool VpnManager::isReady() const
+{
+    return d->ready;
+}
+
+int VpnManager::pingInterval() const
+{
+    return d->pingInterval;
+}
+
+bool VpnManager::updateVpnServers()
+{
+    if (d->request)
+        return false;
+    d->request = new VpnServersRequest;
+    connect(d->request, &Request::requestFinished, this, &VpnManager::vpnServersRequestFinished);
+    d->core->networkManager()->addRequest(d->request);
+    return true;
+}
+
+void VpnManager::vpnServersRequestFinished()
+{
+    VpnServersRequest *request = d->request;
+    d->request = nullptr;
+    if (!request)
+        return;
+    request->deleteLater();
+    if (request->isFailed() || !request->isAuthenticated())
+        return;
+    QList<VpnServer> servers = request->servers();
+    d->core->databaseManager()->updateServers(servers);
+    replaceServers(servers);
+    d->loaded = true;
+    if (!d->refreshTimer.isActive())
+        d->refreshTimer.start();
+    if (!d->pingTimer.isActive())
+        d->pingTimer.start();
+}
+
+void VpnManager::replaceServers(const QList<VpnServer> &servers)
+{
+    d->pendingPings.clear();
+    QList<VpnServer> fresh;
+    fresh.reserve(servers.size());
+    for (VpnServer server : servers) {
+        const int old = d->indexByUid.value(server.uid(), -1);
+        if (old >= 0) {
+            const VpnServer &known = d->servers.at(old);
+            if (server.id() == 0)
+                server.setId(known.id());
+            server.setPing(known.ping());
+            server.setPingTime(known.pingTime());
+        }
+        fresh.append(server);
+    }
+    d->servers = fresh;
+    d->indexByUid.clear();
+    for (int i = 0; i < d->servers.size(); ++i)
+        d->indexByUid.insert(d->servers.at(i).uid(), i);
+    emit vpnServersChanged();
+    QTimer::singleShot(0, this, &VpnManager::updateNextPings);
+}
+
+void VpnManager::vpnConnectionStateChanged(VpnConnection::State state)
+{
+    if (state == VpnConnection::Disconnected)
+        QTimer::singleShot(0, this, &VpnManager::updateNextPings);
+}
+
+void VpnManager::updateNextPings()
+{
+    if (!d->pendingPings.isEmpty())
+        return;
+    if (d->ready && !d->core->vpnClient()->currentServer().isNull())
+        return;
+
+    QList<VpnServer> sorted = d->servers;
+    std::stable_sort(sorted.begin(), sorted.end(), [](const VpnServer &a, const VpnServer &b) {
+        if (a.pingTime().isNull() || b.pingTime().isNull())
+            return a.pingTime().isNull() && !b.pingTime().isNull();
+        return a.pingTime() < b.pingTime();
+    });
+    const QDateTime threshold = QDateTime::currentDateTime().addSecs(-d->pingInterval);
+    for (const VpnServer &server : std::as_const(sorted)) {
+        if (d->pendingPings.size() >= MaximumPendingPings)
+            break;
+        if (!server.pingTime().isNull() && server.pingTime() > threshold) {
+            if (!d->ready) {
+                d->ready = true;
+                emit readyConnect();
+            }
+            break;
+        }
+        if (d->pendingPings.contains(server.address()))
+            continue;
+        d->pendingPings.append(server.address());
+        d->ping->ping(server.address());
+    }
+}
+
+void VpnManager::pingCompleted(const QString &host, int msecs)
+{
+    d->pendingPings.removeAll(host);
+    for (int i = 0; i < d->servers.size(); ++i) {
+        if (d->servers.at(i).address() != host)
+            continue;
+        d->core->databaseManager()->setPing(d->servers[i], msecs);
+        emit vpnServerChanged(i);
+    }
+    if (d->pendingPings.isEmpty())
+        QTimer::singleShot(0, this, &VpnManager::updateNextPings);
+}
+
+void VpnManager::variablesUpdated()
+{
+    const int interval = d->variable(VAR_PING_UPDATE_INTERVAL, DefaultPingInterval);
+    if (interval > 0 && interval != d->pingInterval) {
+        d->pingInterval = interval;
+        QSettings settings;
+        settings.setValue(KeyPingUpdateInterval, interval);
+        settings.sync();
+    }
+    int refresh = d->variable(VAR_VPN_SERVERS_UPDATE_INTERVAL, 0) * 1000;
+    if (refresh <= 0)
+        refresh = DefaultRefreshIntervalMs;
+    if (refresh != d->refreshTimer.interval())
+        d->refreshTimer.setInterval(refresh);
+    if (d->pingInterval * 1000 != d->pingTimer.interval())
+        d->pingTimer.setInterval(d->pingInterval * 1000);
+}
+
+VpnServer VpnManager::bestServer() const
+{
+    const int minCapacity = d->variable(VAR_MIN_CAPACITY, 40);
+    const int optCapacity = d->variable(VAR_OPT_CAPACITY, 80);
+    const int minPing = d->variable(VAR_MIN_PING, 50);
+    VpnServer best;
+    for (const VpnServer &server : std::as_const(d->servers)) {
+        if (server.ping() >= 1 && signedCapacity(server) >= minCapacity && server.ping() <= minPing
+            && isBetter(server, best, optCapacity))
+            best = server;
+    }
+    if (!best.isNull())
+        return best;
+    for (const VpnServer &server : std::as_const(d->servers)) {
+        if (server.ping() >= 1 && isBetter(server, best, optCapacity))
+            best = server;
+    }
+    return best;
+}
+
+VpnServer VpnManager::nearestServer() const
+{
+    const GeoIp own = d->core->originalIp();
+    if (own.isNull() || own.coord().isNull())
+        return VpnServer();
+    Location location;
+    location.setCoord(own.coord());
+    VpnServer nearest;
+    int nearestDistance = 0;
+    for (const VpnServer &server : std::as_const(d->servers)) {
+        const int distance = d->distanceTo(server, location);
+        if (distance > 0 && (nearest.isNull() || distance < nearestDistance)) {
+            nearest = server;
+            nearestDistance = distance;
+        }
+    }
+    return nearest;
+}
+
+bool VpnManager::isAcceptable(const VpnServer &server) const
+{
+    if (server.isNull())
+        return false;
+    if (server.ping() > 0 && server.ping() > d->variable(VAR_MIN_PING, 50))
+        return false;
+    if (signedCapacity(server) < 0)
+        return true;
+    return signedCapacity(server) >= d->variable(VAR_MIN_CAPACITY, 40);
+}
+
+VpnServer VpnManager::alternativeServer(const VpnServer &server) const
+{
+    const Location location = server.location();
+    if (location.isNull())
+        return VpnServer();
+    const int minPing = d->variable(VAR_MIN_PING, 50);
+    const int minCapacity = d->variable(VAR_MIN_CAPACITY, 40);
+    VpnServer alternative;
+    int alternativeDistance = 0;
+    for (const VpnServer &candidate : std::as_const(d->servers)) {
+        if (candidate.uid() == server.uid())
+            continue;
+        const int distance = d->distanceTo(candidate, location);
+        if (distance < 0 || candidate.ping() > minPing || signedCapacity(candidate) < minCapacity)
+            continue;
+        if (alternative.isNull() || distance < alternativeDistance) {
+            alternative = candidate;
+            alternativeDistance = distance;
+        }
+    }
+    return alternative;
+}
