@@ -3,6 +3,7 @@
 #include <QXmlStreamReader>
 #include <QtMath>
 #include <cmath>
+#include <limits>
 
 class CoordinateData : public QSharedData
 {
@@ -64,15 +65,17 @@ Coordinate Coordinate::fromXml(QXmlStreamReader &reader)
 {
     Coordinate coordinate;
     const QXmlStreamAttributes attributes = reader.attributes();
-    const auto read = [&attributes](const QString &name, double &field) {
+    // A value off the globe, infinite or not a number is dropped: it would make the
+    // integer conversions of toMapPoint() and distanceTo() undefined.
+    const auto read = [&attributes](const QString &name, double limit, double &field) {
         bool ok = false;
         const double value = attributes.value(name).toDouble(&ok);
-        if (ok)
+        if (ok && std::isfinite(value) && std::abs(value) <= limit)
             field = value;
     };
-    read(QStringLiteral("lng"), coordinate.d->lng);
-    read(QStringLiteral("lat"), coordinate.d->lat);
-    read(QStringLiteral("alt"), coordinate.d->alt);
+    read(QStringLiteral("lng"), 180, coordinate.d->lng);
+    read(QStringLiteral("lat"), 90, coordinate.d->lat);
+    read(QStringLiteral("alt"), std::numeric_limits<double>::max(), coordinate.d->alt);
     coordinate.d->null = false;
     return coordinate;
 }
