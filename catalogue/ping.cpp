@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
+#include <QThreadPool>
 #include <QWaitCondition>
 #include <QtConcurrent>
 
@@ -17,6 +18,9 @@ public:
     explicit PingPrivate(Core *core)
         : core(core)
     {
+        // Echoes wait on the network, not on the processor: a batch runs at once
+        // however few cores the machine has.
+        pool.setMaxThreadCount(Ping::BatchSize);
     }
 
     Core *core;
@@ -24,6 +28,7 @@ public:
     QMutex mutex;
     QStringList queue;
     QWaitCondition queued;
+    QThreadPool pool;
 
 signals:
     void pingCompleted(const QString &host, int msecs);
@@ -50,7 +55,7 @@ public slots:
                 while (!queue.isEmpty() && batch.size() < Ping::BatchSize)
                     batch.append(queue.takeFirst());
             }
-            QtConcurrent::blockingMap(batch, PingWrapper{this});
+            QtConcurrent::blockingMap(&pool, batch, PingWrapper{this});
         }
         emit finished();
     }
