@@ -1,0 +1,53 @@
+#pragma once
+
+#include "userstatus.h"
+#include "vpnconnection.h"
+#include "vpnserver.h"
+
+#include <QAbstractTableModel>
+
+#include <memory>
+
+class Core;
+class VpnServerModelPrivate;
+
+// The server table of the connection panel. Rows are the catalogue's servers in
+// its order; the user role of every column is its sort key.
+class VpnServerModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    explicit VpnServerModel(Core *core, QObject *parent = nullptr);
+    ~VpnServerModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    int countryColumn() const;
+    int locationColumn() const;
+    // -1 unless the account may use Stealth OpenVPN.
+    int stealthColumn() const;
+    int serverColumn() const;
+    int freeColumn() const;
+    int pingColumn() const;
+    int distanceColumn() const;
+    // The provider and check columns exist for administrators only; -1 otherwise.
+    int providerColumn() const;
+    int checkColumn() const;
+
+    // The server of the row; null for an invalid index.
+    VpnServer serverAt(const QModelIndex &index) const;
+
+private slots:
+    void userStatusUpdated(const UserStatus &status);
+    void connectionStateChanged(VpnConnection::State state);
+    void serversLoaded();
+    void serversChanged();
+    void serverChanged(int index);
+
+private:
+    std::unique_ptr<VpnServerModelPrivate> d;
+};
