@@ -49,7 +49,8 @@ PlatformManager::ProcessorInfo readProcessorInfo()
     unsigned int eax = 0, ebx = 0, ecx = 0, edx = 0;
     if (__get_cpuid(1, &eax, &ebx, &ecx, &edx))
         info.hasSse2 = (edx >> 26) & 1;
-    if (__get_cpuid_max(0x80000000, nullptr) >= 0x80000004) {
+    // gcc's cpuid.h returns this unsigned, clang's as int.
+    if (unsigned(__get_cpuid_max(0x80000000, nullptr)) >= 0x80000004u) {
         char brand[49] = {};
         for (unsigned int leaf = 0; leaf < 3; ++leaf) {
             unsigned int regs[4] = {};
@@ -125,9 +126,7 @@ QString PlatformManager::serviceSettingsFileName()
 bool PlatformManager::initializePlatform(LogManager *log)
 {
     const QString fileName = serviceSettingsFileName();
-    const QString root = QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).absolutePath()
-        + QLatin1Char('/');
-    const QString openvpn = findProgram(QStringLiteral("openvpn"));
+    const QString openvpn = openVpnProgram();
 
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath()) || !QFileInfo(QFileInfo(fileName).absolutePath()).isWritable()) {
         if (log)
@@ -137,12 +136,11 @@ bool PlatformManager::initializePlatform(LogManager *log)
         return true;
     }
     QSettings settings(fileName, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("config_dir"), QDir::toNativeSeparators(root + QStringLiteral("config")));
+    settings.setValue(QStringLiteral("config_dir"), openVpnConfigDirectory());
     settings.setValue(QStringLiteral("config_ext"), QStringLiteral("ovpn"));
-    settings.setValue(QStringLiteral("exe_path"),
-                      QDir::toNativeSeparators(openvpn.isEmpty() ? root + QStringLiteral("bin/openvpn") : openvpn));
+    settings.setValue(QStringLiteral("exe_path"), openvpn.isEmpty() ? QStringLiteral("/usr/sbin/openvpn") : openvpn);
     settings.setValue(QStringLiteral("log_append"), QStringLiteral("0"));
-    settings.setValue(QStringLiteral("log_dir"), QDir::toNativeSeparators(root + QStringLiteral("log")));
+    settings.setValue(QStringLiteral("log_dir"), openVpnLogDirectory());
     settings.setValue(QStringLiteral("priority"), QStringLiteral("NORMAL_PRIORITY_CLASS"));
     settings.sync();
     if (settings.status() != QSettings::NoError && log) {
@@ -150,6 +148,27 @@ bool PlatformManager::initializePlatform(LogManager *log)
                                   "The OpenVPN service settings could not be written to " + fileName.toUtf8());
     }
     return true;
+}
+
+QString PlatformManager::openVpnConfigDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/config");
+}
+
+QString PlatformManager::openVpnLogDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/log");
+}
+
+QString PlatformManager::openVpnProgram()
+{
+    return findProgram(QStringLiteral("openvpn"));
+}
+
+QString PlatformManager::stunnelProgram()
+{
+    const QString stunnel = findProgram(QStringLiteral("stunnel4"));
+    return stunnel.isEmpty() ? findProgram(QStringLiteral("stunnel")) : stunnel;
 }
 
 void PlatformManager::cleanupPlatform()

@@ -44,6 +44,13 @@ public:
 
     // The system-scope settings file the privileged service reads.
     static QString serviceSettingsFileName();
+    // Where the OpenVPN configuration is written and its log kept: the user's own
+    // data folder, which the privileged service reads as root.
+    static QString openVpnConfigDirectory();
+    static QString openVpnLogDirectory();
+    // The installed programs, found on the PATH and in the system folders; empty when missing.
+    static QString openVpnProgram();
+    static QString stunnelProgram();
 
     void handlePowerEvent(int event);
     void emitSystemShutdown();

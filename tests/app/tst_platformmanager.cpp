@@ -185,13 +185,13 @@ void TestPlatformManager::initializePlatform()
         QVERIFY(!QFileInfo(PlatformManager::serviceSettingsFileName()).isFile());
         return;
     }
-    const QDir root(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    const QDir data(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     const QMap<QString, QString> expected {
-        { QStringLiteral("config_dir"), root.absoluteFilePath(QStringLiteral("config")) },
+        { QStringLiteral("config_dir"), data.absoluteFilePath(QStringLiteral("config")) },
         { QStringLiteral("config_ext"), QStringLiteral("ovpn") },
         { QStringLiteral("exe_path"), standInDir() + QStringLiteral("/openvpn") },
         { QStringLiteral("log_append"), QStringLiteral("0") },
-        { QStringLiteral("log_dir"), root.absoluteFilePath(QStringLiteral("log")) },
+        { QStringLiteral("log_dir"), data.absoluteFilePath(QStringLiteral("log")) },
         { QStringLiteral("priority"), QStringLiteral("NORMAL_PRIORITY_CLASS") },
     };
     QCOMPARE(TestHome::readIniSection(fileName), expected);
