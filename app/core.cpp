@@ -11,6 +11,9 @@
 #include "vpnconnection.h"
 #include "vpnmanager.h"
 
+#include <QPointer>
+#include <QWidget>
+
 class CorePrivate
 {
 public:
@@ -25,6 +28,7 @@ public:
     std::unique_ptr<VpnManager> vpnManager;
     VpnClient *vpnClient = nullptr; // child of Core
     GeoIp originalIp;
+    QPointer<QWidget> mainWindow;
 };
 
 Core::Core(QObject *parent)
@@ -58,6 +62,16 @@ bool Core::initialize()
     d->databaseManager->open();
     d->vpnManager->load();
     return true;
+}
+
+void Core::setMainWindow(QWidget *window)
+{
+    d->mainWindow = window;
+}
+
+QWidget *Core::mainWindow() const
+{
+    return d->mainWindow;
 }
 
 bool Core::isPlatformReady() const

@@ -17,6 +17,7 @@ class NetworkManager;
 class PlatformManager;
 class VpnClient;
 class VpnManager;
+class QWidget;
 
 // The application's controller: creates and owns every long-lived object.
 class Core : public QObject
@@ -28,6 +29,9 @@ public:
     ~Core() override;
 
     bool initialize();
+    // The main window, parent of the dialogs the session opens; null until it exists.
+    void setMainWindow(QWidget *window);
+    QWidget *mainWindow() const;
     bool isPlatformReady() const;
     void shutdown();
 

@@ -293,9 +293,15 @@ QString PlatformManager::systemInfo()
     return QStringLiteral("OS: ") + osName() + QStringLiteral("\r\nCPU: ") + processorInfo().name;
 }
 
+QString PlatformManager::tunDevicePath()
+{
+    const QString configured = qEnvironmentVariable("NOXEL_TUN_DEVICE");
+    return configured.isEmpty() ? QStringLiteral("/dev/net/tun") : configured;
+}
+
 bool PlatformManager::isTunDevicePresent()
 {
-    return QFileInfo::exists(QStringLiteral("/dev/net/tun"));
+    return QFileInfo::exists(tunDevicePath());
 }
 
 bool PlatformManager::isReady() const

@@ -64,7 +64,9 @@ public:
     static QString osName();
     static ProcessorInfo processorInfo();
     static QString systemInfo();
-    // The kernel's tun device, which OpenVPN needs, is there.
+    // The kernel's tun device, which OpenVPN needs: /dev/net/tun unless
+    // NOXEL_TUN_DEVICE names another path.
+    static QString tunDevicePath();
     static bool isTunDevicePresent();
     bool isReady() const;
 

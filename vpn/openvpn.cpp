@@ -1,0 +1,802 @@
+#include "openvpn.h"
+
+#include "configuration.h"
+#include "constants.h"
+#include "context.h"
+#include "core.h"
+#include "logmanager.h"
+#include "platformmanager.h"
+#include "servicehandler.h"
+#include "tapinstalldialog.h"
+#include "vpnresource.h"
+#include "winutils.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+const QString ManagementAddress = QStringLiteral("127.0.0.1");
+constexpr int ByteCountInterval = 1;
+constexpr int ManagementRetries = 10;
+// Resets in a row that end the tunnel.
+constexpr int MaximumResets = 4;
+constexpr int TunWaitsBeforeRepair = 3;
+
+// What the service side does; numbered as the driver tracks it.
+enum ServiceState {
+    ServiceIdle = 0,
+    ServiceStopping = 1,
+    ServiceStartRequested = 2,
+    ServiceStarted = 3,
+    ServiceRunning = 4,
+};
+
+QString quoted(const QString &text)
+{
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+} // namespace
+
+class OpenVpnPrivate : public QObject
+{
+    Q_OBJECT
+
+public:
+    OpenVpnPrivate(Core *core, OpenVpn *q);
+    ~OpenVpnPrivate() override;
+
+    OpenVpn *q;
+    Core *core;
+    VpnServer server;
+    VpnConfiguration configuration;
+    bool elevated = false;
+    bool tapReady = false;
+    QPointer<TapInstallDialog> tapInstallDialog;
+    VpnConnection::State state = VpnConnection::Disconnected;
+    QString lastStateName;
+    QString executable;
+    QString configFile;
+    QString configDirectory;
+    QString logDirectory;
+    QString managementPasswordFile;
+    QByteArray managementPassword;
+    int processId = 0;
+    QProcess *process = nullptr;
+    int serviceState = ServiceIdle;
+    QThread serviceThread;
+    ServiceHandler *serviceHandler = nullptr;
+    bool holdPending = false;
+    bool closePending = false;
+    int resetCounter = 0;
+    int tunWaitCounter = 0;
+    int managementRetries = 0;
+    QTcpSocket *socket = nullptr;
+    QByteArray buffer;
+    QString lastError;
+    QString tunDevice;
+    qint64 lastIn = 0;
+    qint64 lastOut = 0;
+    QString stunnelConfig;
+    QProcess *stunnel = nullptr;
+    QProcess *linkRepair = nullptr;
+
+    void log(const QString &message);
+    void line(const QString &message);
+    void setState(VpnConnection::State newState);
+    // Sets Disconnected, or says the driver is free when it already was.
+    void finish();
+    bool prepareConfiguration();
+    bool writeResource(const VpnResource &resource);
+    void startOpenVpnProcess();
+    void startService();
+    void stopService();
+    void removeSecrets();
+    void killStunnel();
+    void fail(const QString &message);
+
+signals:
+    void internalProcessFinished();
+    void stateChanged(VpnConnection::State state);
+    void stateStringChanged(const QString &state);
+    void byteCount(qlonglong in, qlonglong out);
+    void connectionError(const VpnServer &server, const VpnConfiguration &config, const QString &errorMessage);
+
+public slots:
+    void tapInstallFinished(bool success);
+    void serviceStarted();
+    void serviceFailed();
+    void serviceStopped();
+    void processStarted();
+    void processFinished(int code);
+    void connectToManagementSocket();
+    void socketConnected();
+    void socketDisconnected();
+    void socketCommand(const QString &command);
+    void socketResponse(const QByteArray &data);
+    void socketRead();
+    void socketError(QAbstractSocket::SocketError error);
+    void stunnelStarted();
+    void stunnelFinished(int result);
+    void linkRepairFinished();
+};
+
+OpenVpnPrivate::OpenVpnPrivate(Core *core, OpenVpn *q)
+    : q(q)
+    , core(core)
+    , elevated(WinUtils::isRunningAsAdministrator())
+{
+    serviceHandler = new ServiceHandler(core);
+    serviceHandler->moveToThread(&serviceThread);
+    connect(&serviceThread, &QThread::finished, serviceHandler, &QObject::deleteLater);
+    connect(serviceHandler, &ServiceHandler::serviceStarted, this, &OpenVpnPrivate::serviceStarted);
+    connect(serviceHandler, &ServiceHandler::serviceFailed, this, &OpenVpnPrivate::serviceFailed);
+    connect(serviceHandler, &ServiceHandler::serviceStopped, this, &OpenVpnPrivate::serviceStopped);
+    serviceThread.setObjectName(QStringLiteral("OpenVpnService"));
+    serviceThread.start(QThread::InheritPriority);
+}
+
+OpenVpnPrivate::~OpenVpnPrivate()
+{
+    // A tunnel must not outlive the program that drives it.
+    if (process) {
+        process->disconnect(this);
+        process->terminate();
+        if (!process->waitForFinished(5000)) {
+            process->kill();
+            process->waitForFinished(1000);
+        }
+    }
+    if (stunnel) {
+        stunnel->disconnect(this);
+        stunnel->kill();
+        stunnel->waitForFinished(1000);
+    }
+    removeSecrets();
+    serviceThread.quit();
+    serviceThread.wait();
+}
+
+void OpenVpnPrivate::log(const QString &message)
+{
+    core->logManager()->addData(LogManager::OpenVpnLevel, "[[[ " + message.toLatin1() + " ]]]\r\n");
+}
+
+void OpenVpnPrivate::line(const QString &message)
+{
+    core->logManager()->addLineWithTimestamp(message);
+}
+
+void OpenVpnPrivate::setState(VpnConnection::State newState)
+{
+    if (state == newState)
+        return;
+    state = newState;
+    emit stateChanged(state);
+}
+
+void OpenVpnPrivate::finish()
+{
+    removeSecrets();
+    if (state != VpnConnection::Disconnected)
+        setState(VpnConnection::Disconnected);
+    else
+        emit internalProcessFinished();
+}
+
+void OpenVpnPrivate::fail(const QString &message)
+{
+    lastError = message;
+    line(message);
+    emit connectionError(server, configuration, message);
+    q->disconnect();
+}
+
+bool OpenVpnPrivate::writeResource(const VpnResource &resource)
+{
+    const QString path = configDirectory + QLatin1Char('/') + QFileInfo(resource.fileName()).fileName();
+    QFile file(path);
+    if (resource.fileName().isEmpty() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        log(QStringLiteral("VpnResource: Couldn't open %1 for writing").arg(path));
+        return false;
+    }
+    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    if (resource.encoding().isEmpty()) {
+        file.write(resource.content());
+        return true;
+    }
+    QString text = QString::fromUtf8(resource.content());
+    text.replace(QLatin1String("__HOST_NAME__"), server.host());
+    text.replace(QLatin1String("__LOCAL_PORT__"), QString::number(OpenVpn::StealthPort));
+    text += QStringLiteral("\nmanagement %1 %2 %3\nmanagement-hold\nmanagement-query-passwords\n")
+                .arg(ManagementAddress)
+                .arg(OpenVpn::ManagementPort)
+                .arg(quoted(managementPasswordFile));
+    file.write(text.toUtf8());
+    return true;
+}
+
+bool OpenVpnPrivate::prepareConfiguration()
+{
+    if (server.isNull())
+        return false;
+    configDirectory = PlatformManager::openVpnConfigDirectory();
+    logDirectory = PlatformManager::openVpnLogDirectory();
+    if (!QDir().mkpath(configDirectory))
+        line(QStringLiteral("Cannot create OpenVPN config path '%1'").arg(configDirectory));
+    QDir().mkpath(logDirectory);
+    QFile::setPermissions(configDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    configFile = configDirectory + QStringLiteral("/config.ovpn");
+    QFile::remove(configFile);
+
+    // Only this program may drive the management interface: OpenVPN asks for a
+    // password that lives in a file of the user's own.
+    managementPasswordFile = configDirectory + QStringLiteral("/management.pw");
+    managementPassword = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
+        + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
+    QFile passwordFile(managementPasswordFile);
+    if (passwordFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        passwordFile.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        passwordFile.write(managementPassword + '\n');
+        passwordFile.close();
+    }
+
+    const QList<VpnResource> resources = core->context()->vpnResources(server, configuration.protocol());
+    for (const VpnResource &resource : resources) {
+        if (!writeResource(resource))
+            break;
+    }
+    if (!QFileInfo::exists(configFile)) {
+        line(QStringLiteral("Cannot find OpenVPN config file at '%1'").arg(configFile));
+        return false;
+    }
+
+    if (configuration.protocol() == Vpn::OpenVpnStealth) {
+        stunnelConfig = configDirectory + QStringLiteral("/stunnel.conf");
+        QFile file(stunnelConfig);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            // stunnel runs as our child: in the foreground, without a pid file,
+            // and it takes connections from this machine only.
+            const QStringList lines{QStringLiteral("foreground = yes"),
+                                    QStringLiteral("pid ="),
+                                    QStringLiteral("[openvpn]"),
+                                    QStringLiteral("client = yes"),
+                                    QStringLiteral("accept = %1:%2").arg(ManagementAddress).arg(OpenVpn::StealthPort),
+                                    QStringLiteral("connect = %1:%2").arg(server.stealthAddress()).arg(server.stealthPort())};
+            file.write((lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")).toUtf8());
+        }
+    }
+
+    executable = PlatformManager::openVpnProgram();
+    if (executable.isEmpty())
+        line(QStringLiteral("Cannot find OpenVPN executable"));
+    return true;
+}
+
+void OpenVpnPrivate::removeSecrets()
+{
+    if (!managementPasswordFile.isEmpty())
+        QFile::remove(managementPasswordFile);
+    managementPassword.clear();
+}
+
+void OpenVpnPrivate::killStunnel()
+{
+    if (stunnel && stunnel->state() != QProcess::NotRunning)
+        stunnel->kill();
+}
+
+void OpenVpnPrivate::startOpenVpnProcess()
+{
+    const QStringList arguments{QStringLiteral("--cd"),
+                                QDir::toNativeSeparators(configDirectory),
+                                QStringLiteral("--management"),
+                                ManagementAddress,
+                                QString::number(OpenVpn::ManagementPort),
+                                managementPasswordFile,
+                                QStringLiteral("--management-query-passwords"),
+                                QStringLiteral("--management-hold"),
+                                QStringLiteral("--config"),
+                                QDir::toNativeSeparators(configFile),
+                                QStringLiteral("--log"),
+                                QDir::toNativeSeparators(logDirectory + QStringLiteral("/openvpn.log"))};
+    process = new QProcess(this);
+    process->setWorkingDirectory(configDirectory);
+    connect(process, &QProcess::started, this, &OpenVpnPrivate::processStarted);
+    connect(process, &QProcess::finished, this, &OpenVpnPrivate::processFinished);
+    connect(process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) {
+            log(QStringLiteral("OpenVPN could not be started: %1").arg(process->errorString()));
+            processFinished(-1);
+        }
+    });
+    line(QStringLiteral("Starting OpenVPN with the following arguments '%1'").arg(arguments.join(QLatin1String("\r\n"))));
+    process->start(executable, arguments);
+}
+
+void OpenVpnPrivate::startService()
+{
+    log(QStringLiteral("Starting OpenVPN service"));
+    serviceState = ServiceStartRequested;
+    QMetaObject::invokeMethod(serviceHandler, "startServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
+    line(QStringLiteral("Starting OpenVPN service"));
+}
+
+void OpenVpnPrivate::stopService()
+{
+    log(QStringLiteral("Stopping OpenVPN service"));
+    serviceState = ServiceStopping;
+    setState(VpnConnection::Disconnecting);
+    QMetaObject::invokeMethod(serviceHandler, "stopServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
+}
+
+void OpenVpnPrivate::tapInstallFinished(bool success)
+{
+    tapInstallDialog.clear();
+    if (!success)
+        return;
+    tapReady = true;
+    QSettings().setValue(QStringLiteral("tap_version"), TAP_VERSION);
+    emit internalProcessFinished();
+}
+
+void OpenVpnPrivate::serviceStarted()
+{
+    log(QStringLiteral("OpenVPN service started"));
+    serviceState = ServiceStarted;
+    QTimer::singleShot(100, this, &OpenVpnPrivate::connectToManagementSocket);
+}
+
+void OpenVpnPrivate::serviceFailed()
+{
+    log(QStringLiteral("OpenVPN service failed"));
+    serviceState = ServiceIdle;
+    managementRetries = 0;
+    killStunnel();
+    finish();
+}
+
+void OpenVpnPrivate::serviceStopped()
+{
+    log(QStringLiteral("OpenVPN service stopped"));
+    serviceState = ServiceIdle;
+    killStunnel();
+    if (!socket)
+        finish();
+}
+
+void OpenVpnPrivate::processStarted()
+{
+    log(QStringLiteral("OpenVPN process was started successfully."));
+    QTimer::singleShot(100, this, &OpenVpnPrivate::connectToManagementSocket);
+}
+
+void OpenVpnPrivate::processFinished(int code)
+{
+    log(QStringLiteral("OpenVPN process finished with code %1").arg(code));
+    if (process) {
+        process->disconnect(this);
+        process->deleteLater();
+        process = nullptr;
+    }
+    processId = 0;
+    killStunnel();
+    if (socket && socket->state() == QAbstractSocket::ConnectedState) {
+        // The management connection ends with the process; it reports the end.
+        return;
+    }
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    finish();
+}
+
+void OpenVpnPrivate::connectToManagementSocket()
+{
+    if (!process && serviceState < ServiceStartRequested)
+        return;
+    log(QStringLiteral("Connecting to OpenVPN management interface @'%1:%2'").arg(ManagementAddress).arg(OpenVpn::ManagementPort));
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+    }
+    socket = new QTcpSocket(this);
+    connect(socket, &QTcpSocket::connected, this, &OpenVpnPrivate::socketConnected);
+    connect(socket, &QTcpSocket::disconnected, this, &OpenVpnPrivate::socketDisconnected);
+    connect(socket, &QTcpSocket::readyRead, this, &OpenVpnPrivate::socketRead);
+    connect(socket, &QTcpSocket::errorOccurred, this, &OpenVpnPrivate::socketError);
+    socket->connectToHost(ManagementAddress, OpenVpn::ManagementPort);
+}
+
+void OpenVpnPrivate::socketConnected()
+{
+    log(QStringLiteral("Connected to OpenVPN management interface @'%1:%2'").arg(ManagementAddress).arg(OpenVpn::ManagementPort));
+    if (serviceState != ServiceIdle)
+        serviceState = ServiceRunning;
+    managementRetries = 0;
+    buffer.clear();
+    if (closePending) {
+        log(QStringLiteral("Pending close, stopping OpenVPN service ..."));
+        closePending = false;
+        q->disconnect();
+    }
+}
+
+void OpenVpnPrivate::socketDisconnected()
+{
+    log(QStringLiteral("Disconnected from OpenVPN managment socket"));
+    managementRetries = 0;
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    lastStateName.clear();
+    lastError.clear();
+    if (process || (!elevated && serviceState != ServiceIdle)) {
+        // The process or the service reports the end.
+        return;
+    }
+    finish();
+}
+
+void OpenVpnPrivate::socketError(QAbstractSocket::SocketError error)
+{
+    log(QStringLiteral("OpenVPN management interface returned error '%1'").arg(int(error)));
+    if (error != QAbstractSocket::ConnectionRefusedError)
+        return;
+    ++managementRetries;
+    if (managementRetries < ManagementRetries) {
+        QTimer::singleShot(managementRetries * 1000, this, &OpenVpnPrivate::connectToManagementSocket);
+        return;
+    }
+    // OpenVPN never opened its management port: the tunnel cannot be driven.
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    fail(QStringLiteral("OpenVPN did not open its management interface; see the OpenVPN log for why."));
+}
+
+void OpenVpnPrivate::socketCommand(const QString &command)
+{
+    if (!socket)
+        return;
+    // The credentials never reach the log.
+    const bool secret = command.startsWith(QLatin1String("password ")) || command.startsWith(QLatin1String("username "));
+    log(QStringLiteral(">>> ") + (secret ? command.section(QLatin1Char(' '), 0, 1) + QStringLiteral(" ***") : command)
+        + QStringLiteral("\r\n"));
+    socket->write(command.toLatin1() + "\r\n");
+    socket->flush();
+}
+
+void OpenVpnPrivate::socketRead()
+{
+    if (!socket)
+        return;
+    buffer.append(socket->readAll());
+    // The password prompt ends without a line feed.
+    if (buffer.startsWith("ENTER PASSWORD:")) {
+        buffer.remove(0, 15);
+        socket->write(managementPassword + "\r\n");
+        socket->flush();
+    }
+    qsizetype end;
+    while (socket && (end = buffer.indexOf('\n')) >= 0) {
+        const QByteArray lineBytes = buffer.left(end + 1);
+        buffer.remove(0, end + 1);
+        socketResponse(lineBytes);
+    }
+}
+
+void OpenVpnPrivate::socketResponse(const QByteArray &data)
+{
+    static const QRegularExpression notification(QStringLiteral(">([^:]+):([0-9]+),([^,]*),(.+)"));
+    static const QRegularExpression permissionDenied(
+        QStringLiteral("^N: TCP: connect to .* failed, will try again in \\d* seconds: Permission denied \\(WSAEACCES\\)$"));
+
+    const QString text = QString::fromLatin1(data).trimmed();
+    QString stateName;
+    bool isLog = false;
+    QDateTime time = QDateTime::currentDateTime();
+    const QRegularExpressionMatch match = notification.match(text);
+    if (match.hasMatch()) {
+        if (match.captured(1) == QLatin1String("STATE"))
+            stateName = match.captured(3);
+        else if (match.captured(1) == QLatin1String("LOG"))
+            isLog = true;
+        time = QDateTime::fromSecsSinceEpoch(match.captured(2).toLongLong());
+    }
+    if (!stateName.isEmpty() && stateName != lastStateName) {
+        emit stateStringChanged(stateName);
+        lastStateName = stateName;
+    }
+
+    const bool byteCountLine = text.startsWith(QLatin1String(">BYTECOUNT:"));
+    if (!byteCountLine) {
+        core->logManager()->addData(LogManager::OpenVpnLevel, text.toLatin1() + "\r\n");
+        core->logManager()->addLine(time, text);
+    }
+    if (!isLog && byteCountLine) {
+        const QStringList totals = text.mid(11).split(QLatin1Char(','));
+        const qint64 in = totals.value(0).toLongLong();
+        const qint64 out = totals.value(1).toLongLong();
+        emit byteCount(in - lastIn, out - lastOut);
+        lastIn = in;
+        lastOut = out;
+        return;
+    }
+
+    if (!isLog) {
+        if (text.contains(QLatin1String("HOLD:Waiting for hold release"))) {
+            holdPending = true;
+            socketCommand(QStringLiteral("log on"));
+            return;
+        }
+        if (text.startsWith(QLatin1String("SUCCESS: real-time log notification set to ON"))) {
+            socketCommand(QStringLiteral("state on"));
+            return;
+        }
+        if (text.startsWith(QLatin1String("SUCCESS: real-time state notification set to ON"))) {
+            socketCommand(QStringLiteral("bytecount %1").arg(ByteCountInterval));
+            return;
+        }
+        if (text.startsWith(QLatin1String("SUCCESS: bytecount interval changed"))) {
+            socketCommand(QStringLiteral("pid"));
+            return;
+        }
+        if (text.startsWith(QLatin1String("SUCCESS: pid="))) {
+            processId = text.mid(13).toInt();
+            socketCommand(QStringLiteral("state"));
+            return;
+        }
+        if (text == QLatin1String("END") && holdPending) {
+            holdPending = false;
+            socketCommand(QStringLiteral("hold release"));
+            return;
+        }
+    }
+
+    if (text.contains(QLatin1String("PASSWORD:Need 'Auth' username/password"))) {
+        socketCommand(QStringLiteral("username \"Auth\" ") + quoted(configuration.username()));
+    } else if (text.contains(QLatin1String("SUCCESS: 'Auth' username entered, but not yet verified"))) {
+        socketCommand(QStringLiteral("password \"Auth\" ") + quoted(configuration.password()));
+    } else if (text.contains(QLatin1String("PASSWORD:Verification Failed: 'Auth'")) || text.contains(QLatin1String("AUTH_FAILED"))) {
+        if (lastError.isEmpty())
+            fail(QStringLiteral("The VPN server refused the VPN user name or password."));
+    } else if (text.contains(QLatin1String("Initialization Sequence Completed With Errors"))) {
+        q->disconnect();
+    } else if (text.contains(QLatin1String("Initialization Sequence Completed")) || stateName == QLatin1String("CONNECTED")) {
+        resetCounter = 0;
+        tunWaitCounter = 0;
+        setState(VpnConnection::Connected);
+    } else if (stateName == QLatin1String("GET_CONFIG") || stateName == QLatin1String("TCP_CONNECT")
+               || stateName == QLatin1String("RESOLVE") || stateName == QLatin1String("RECONNECTING")) {
+        // A tunnel that reconnects carries nothing until it is up again.
+        if (state != VpnConnection::Disconnecting)
+            setState(VpnConnection::Connecting);
+    } else if (text.contains(QLatin1String("Cannot open TUN/TAP dev")) || text.contains(QLatin1String("Cannot ioctl TUNSETIFF"))) {
+        fail(text);
+    } else if (text.contains(QLatin1String("Inactivity timeout (--ping-exit), exiting"))) {
+        q->disconnect();
+    } else if (text.contains(QLatin1String("Connection reset, restarting"))) {
+        if (++resetCounter == MaximumResets) {
+            const QString message = lastError.isEmpty()
+                ? QStringLiteral("The VPN server closed the connection %1 times in a row.").arg(MaximumResets)
+                : lastError;
+            lastError = message;
+            emit connectionError(server, configuration, message);
+            q->disconnect();
+        }
+    } else if (permissionDenied.match(text).hasMatch()) {
+        q->disconnect();
+    } else if (text.contains(QLatin1String("TUN/TAP device ")) && text.contains(QLatin1String(" opened"))) {
+        tunDevice = text.section(QLatin1String("TUN/TAP device "), 1).section(QLatin1Char(' '), 0, 0);
+    } else if (text.contains(QLatin1String("Waiting for TUN/TAP interface to come up"))) {
+        if (++tunWaitCounter >= TunWaitsBeforeRepair) {
+            tunWaitCounter = 0;
+            if (!linkRepair && !tunDevice.isEmpty()) {
+                linkRepair = new QProcess(this);
+                connect(linkRepair, &QProcess::finished, this, &OpenVpnPrivate::linkRepairFinished);
+                linkRepair->start(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("dev"),
+                                                         tunDevice, QStringLiteral("up")});
+            }
+        }
+    }
+}
+
+void OpenVpnPrivate::stunnelStarted()
+{
+    log(QStringLiteral("stunnel started"));
+    QTimer::singleShot(500, this, [this] {
+        if (!stunnel)
+            return;
+        if (elevated)
+            startOpenVpnProcess();
+        else
+            startService();
+    });
+}
+
+void OpenVpnPrivate::stunnelFinished(int result)
+{
+    log(QStringLiteral("stunnel process finished with code '%1'").arg(result));
+    if (stunnel) {
+        stunnel->disconnect(this);
+        stunnel->deleteLater();
+        stunnel = nullptr;
+    }
+    QFile::remove(stunnelConfig);
+    if (process || socket || serviceState != ServiceIdle) {
+        // The tunnel has lost its way to the server; OpenVPN's own end follows.
+        if (state != VpnConnection::Disconnecting && state != VpnConnection::Disconnected)
+            q->disconnect();
+        return;
+    }
+    finish();
+}
+
+void OpenVpnPrivate::linkRepairFinished()
+{
+    linkRepair->deleteLater();
+    linkRepair = nullptr;
+}
+
+OpenVpn::OpenVpn(Core *core)
+    : QObject(core)
+    , d(new OpenVpnPrivate(core, this))
+{
+    d->setParent(this);
+    connect(d, &OpenVpnPrivate::internalProcessFinished, this, &OpenVpn::processFinished);
+    connect(d, &OpenVpnPrivate::stateChanged, this, &OpenVpn::stateChanged);
+    connect(d, &OpenVpnPrivate::stateStringChanged, this, &OpenVpn::stateStringChanged);
+    connect(d, &OpenVpnPrivate::byteCount, this, &OpenVpn::byteCount);
+    connect(d, &OpenVpnPrivate::connectionError, this, &OpenVpn::connectionError);
+}
+
+OpenVpn::~OpenVpn() = default;
+
+bool OpenVpn::isReady()
+{
+    if (d->tapInstallDialog) {
+        d->tapInstallDialog->raise();
+        d->tapInstallDialog->activateWindow();
+        return false;
+    }
+    if (d->tapReady || !d->elevated)
+        return true;
+    if (PlatformManager::isTunDevicePresent()) {
+        d->tapReady = true;
+        QSettings().setValue(QStringLiteral("tap_version"), TAP_VERSION);
+        return true;
+    }
+    d->tapInstallDialog = new TapInstallDialog(d->core, d->core->mainWindow());
+    d->tapInstallDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(d->tapInstallDialog, &TapInstallDialog::tapInstallFinished, d, &OpenVpnPrivate::tapInstallFinished);
+    d->tapInstallDialog->show();
+    return false;
+}
+
+bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuration)
+{
+    if (d->socket)
+        return false;
+    d->log(QStringLiteral("Opening connection to %1").arg(server.host()));
+    if (d->elevated && d->process) {
+        d->log(QStringLiteral("Cannot open OpenVPN connection because there's another process still running."));
+        return false;
+    }
+    if (!d->elevated) {
+        if (d->serviceState != ServiceIdle) {
+            d->log(QStringLiteral("Cannot start OpenVPN service as it is already running"));
+            return false;
+        }
+        if (WinUtils::isServiceStarted(SERVICE_NAME)) {
+            d->log(QStringLiteral("OpenVPN service is still running from previous session. Stopping it ..."));
+            QMetaObject::invokeMethod(d->serviceHandler, "stopServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
+            return false;
+        }
+    }
+    if (d->stunnel) {
+        d->log(QStringLiteral("Cannot start OpenVPN service as stunnel is still running"));
+        return false;
+    }
+
+    d->server = server;
+    d->configuration = configuration;
+    d->lastIn = 0;
+    d->lastOut = 0;
+    d->resetCounter = 0;
+    d->tunWaitCounter = 0;
+    d->lastError.clear();
+    d->tunDevice.clear();
+    if (!d->prepareConfiguration() || d->executable.isEmpty() || d->configFile.isEmpty()
+        || !QFileInfo::exists(d->configFile)) {
+        d->removeSecrets();
+        return false;
+    }
+
+    d->closePending = false;
+    d->setState(VpnConnection::Connecting);
+
+    if (configuration.protocol() == Vpn::OpenVpnStealth) {
+        const QString program = PlatformManager::stunnelProgram();
+        if (program.isEmpty()) {
+            d->fail(QStringLiteral("Stealth OpenVPN needs the program stunnel (Debian package stunnel4), which is not installed."));
+            d->finish();
+            return true;
+        }
+        d->log(QStringLiteral("Starting stunnel"));
+        d->stunnel = new QProcess(d);
+        d->stunnel->setWorkingDirectory(d->configDirectory);
+        d->stunnel->setProcessChannelMode(QProcess::MergedChannels);
+        connect(d->stunnel, &QProcess::started, d, &OpenVpnPrivate::stunnelStarted);
+        connect(d->stunnel, &QProcess::finished, d, &OpenVpnPrivate::stunnelFinished);
+        connect(d->stunnel, &QProcess::readyRead, d, [this] {
+            if (d->stunnel)
+                d->core->logManager()->addData(LogManager::OpenVpnLevel, d->stunnel->readAll());
+        });
+        connect(d->stunnel, &QProcess::errorOccurred, d, [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                d->stunnelFinished(-1);
+        });
+        d->stunnel->start(program, {QDir::toNativeSeparators(d->stunnelConfig)});
+        return true;
+    }
+    if (d->elevated)
+        d->startOpenVpnProcess();
+    else
+        d->startService();
+    return true;
+}
+
+void OpenVpn::disconnect()
+{
+    if (d->process) {
+        d->log(QStringLiteral("Stopping OpenVPN process"));
+        d->setState(VpnConnection::Disconnecting);
+        // OpenVPN restores routes and the tun device when asked to stop.
+        if (d->socket && d->socket->state() == QAbstractSocket::ConnectedState)
+            d->socketCommand(QStringLiteral("signal SIGTERM"));
+        else
+            d->process->terminate();
+        QPointer<QProcess> process = d->process;
+        QTimer::singleShot(10000, d, [process] {
+            if (process && process->state() != QProcess::NotRunning)
+                process->kill();
+        });
+        return;
+    }
+    if (d->serviceState >= ServiceStartRequested) {
+        d->log(QStringLiteral("Closing connection (%1)").arg(d->serviceState));
+        if (d->serviceState == ServiceStartRequested || d->serviceState == ServiceStarted) {
+            d->log(QStringLiteral("OpenVPN service still starting, scheduling stop"));
+            d->closePending = true;
+            return;
+        }
+        d->stopService();
+        return;
+    }
+    if (d->stunnel) {
+        d->setState(VpnConnection::Disconnecting);
+        d->stunnel->terminate();
+    }
+}
+
+#include "openvpn.moc"

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class Core;
+
+// Starts and stops the privileged OpenVPN service on a thread of its own, so
+// that the window never waits for it. Reach its slots by queued invocation.
+class ServiceHandler : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ServiceHandler(Core *core);
+
+signals:
+    void serviceStarted();
+    void serviceFailed();
+    void serviceStopped();
+
+public slots:
+    void startServiceAsync(const QString &name);
+    // A failed stop is silent: the caller keeps waiting for the service to end.
+    void stopServiceAsync(const QString &name);
+
+private:
+    Core *core;
+};
