@@ -43,7 +43,7 @@ Core::Core(QObject *parent)
     d->databaseManager = std::make_unique<DatabaseManager>(this);
     d->networkManager = new NetworkManager(this);
     d->vpnManager = std::make_unique<VpnManager>(this);
-    d->vpnClient = new VpnClient(this);
+    d->vpnClient = new VpnClient(this, d->vpnManager.get());
 
     qRegisterMetaType<VpnConnection::State>("VpnConnection::State");
 }

@@ -1,34 +1,84 @@
 #pragma once
 
+#include "connectionstat.h"
+#include "vpnconfiguration.h"
 #include "vpnconnection.h"
 #include "vpnserver.h"
 
+#include <QList>
 #include <QObject>
 
 #include <memory>
 
+class ConnectionFeedback;
 class Core;
+class OpenVpn;
+class RasVpn;
+class TrafficManager;
 class VpnClientPrivate;
+class VpnManager;
 
-// Runs VPN connections one attempt at a time and keeps their statistics.
+// Runs VPN connections one attempt at a time: queues the attempt, hands it to
+// the driver of its protocol, times it out, counts failures per protocol family
+// and keeps a statistics row for the provider about every attempt.
 class VpnClient : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit VpnClient(Core *core);
+    VpnClient(Core *core, VpnManager *manager);
     ~VpnClient() override;
 
+    // False when refused: no driver, or already connected there with that protocol.
+    bool connectToServer(const VpnServer &server, const VpnConfiguration &configuration);
+    void disconnect();
+
+    VpnConnection::State state() const;
     // The server of the current connection; null when there is none. Any thread.
     VpnServer currentServer() const;
+    VpnConfiguration currentConfiguration() const;
+    bool hasConnection() const;
+    int connectedSeconds() const;
+    // Grows with every connect, open, disconnect and state change.
+    int changeCounter() const;
+    bool isAutoConnecting() const;
+    // The protocol to use when the user has not chosen one.
+    Vpn::Protocol defaultProtocol() const;
 
-signals:
-    void vpnConnectionStateChanged(VpnConnection::State state);
+    void loadFailures();
+    // Keeps the failure counters for the next run and ends both drivers.
+    void saveFailures();
+    // Failures counted per family: OpenVPN (TCP and Stealth), L2TP, PPTP.
+    int failures(Vpn::Protocol protocol) const;
+
+    // Statistics rows waiting to be sent; any thread.
+    void addStats(const QList<ConnectionStat> &stats);
+    QList<ConnectionStat> takeStats();
+
+    TrafficManager *trafficManager() const;
+    OpenVpn *openVpn() const;
+    RasVpn *rasVpn() const;
+    void setFeedback(ConnectionFeedback *feedback);
 
 public slots:
     // The provider's API keeps failing while the current connection is up: that
     // connection is judged broken.
     void reportConnectivityFailure();
+
+signals:
+    void vpnConnectionStateChanged(VpnConnection::State state);
+    void vpnConnectionStateStringChanged(const QString &stateString);
+
+private slots:
+    void openNextConnection();
+    void tryAutoConnectToServer();
+    void stateChanged(VpnConnection::State state);
+    void openVpnStateStringChanged(const QString &state);
+    void connectionError(const VpnServer &server, const VpnConfiguration &config, const QString &errorMessage);
+    void timeout();
+    void showNextError();
+    void addOpenVpnByteCount(qlonglong in, qlonglong out);
+    void addRasVpnByteCount(qlonglong in, qlonglong out);
 
 private:
     std::unique_ptr<VpnClientPrivate> d;
