@@ -10,6 +10,15 @@ if(NOXEL_SANITIZE)
     target_compile_options(noxel_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(noxel_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(NOXEL_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "NOXEL_FUZZ needs clang: configure with CC=clang CXX=clang++")
+    endif()
+    # Coverage for libFuzzer without its main(), which only the fuzz targets link.
+    target_compile_options(noxel_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(noxel_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined)
+endif()
 
 # noxel_add_test(NAME name SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [LOCKS ...] [GUI])
 # noxel_add_test(NAME name EXECUTABLE target [LABELS ...] [ENV ...] [LOCKS ...] [GUI])
