@@ -1,67 +1,300 @@
 #include "core.h"
 
+#include "anonymousloginrequest.h"
 #include "configuration.h"
-#include "databasemanager.h"
 #include "context.h"
+#include "databasemanager.h"
+#include "downloadmanager.h"
+#include "errorreportrequest.h"
+#include "geoiprequest.h"
 #include "localemanager.h"
+#include "logindialog.h"
+#include "loginrequest.h"
 #include "logmanager.h"
+#include "logmanagerfilter.h"
 #include "networkmanager.h"
+#include "paymentdialog.h"
 #include "platformmanager.h"
+#include "servervariables.h"
+#include "statusrequest.h"
+#include "trafficmanager.h"
+#include "urlrequest.h"
+#include "variablesrequest.h"
 #include "vpnclient.h"
-#include "vpnconnection.h"
 #include "vpnmanager.h"
+#include "wizarddialog.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFontDatabase>
+#include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
+#include <QReadWriteLock>
+#include <QSettings>
+#include <QTimer>
 #include <QWidget>
+
+#include <deque>
+
+namespace {
+
+constexpr int DefaultStatusIntervalMs = 60000;
+constexpr int GeoIpDelayMs = 1000;
+
+// The program the provider's updates are handed to, beside the client.
+QString updaterPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/updater");
+}
+
+struct LinkItem
+{
+    QString name;
+    QHash<QString, QString> parameters;
+};
+
+} // namespace
 
 class CorePrivate
 {
 public:
+    Core *q = nullptr;
+    mutable QReadWriteLock lock; // guards the error reports
+    bool busy = false;
+    bool variablesRequested = false;
     // In construction order; the configuration reads the platform, the rest may read both.
     std::unique_ptr<PlatformManager> platformManager;
+    QPointer<QWidget> mainWindow;
     std::unique_ptr<Configuration> configuration;
     std::unique_ptr<Context> context;
     std::unique_ptr<LocaleManager> localeManager;
+    std::unique_ptr<LogManagerFilter> logFilter;
     LogManager *logManager = nullptr; // child of Core
     std::unique_ptr<DatabaseManager> databaseManager;
+    std::unique_ptr<DownloadManager> downloadManager;
     NetworkManager *networkManager = nullptr; // child of Core
     std::unique_ptr<VpnManager> vpnManager;
     VpnClient *vpnClient = nullptr; // child of Core
+    bool updateAvailable = false;
+    bool updateOptional = false;
+    QString updateUrl;
     GeoIp originalIp;
-    QPointer<QWidget> mainWindow;
+    GeoIp vpnIp;
+    bool geoIpMode = false;
+    QTimer statusTimer;
+    std::deque<LinkItem> linkQueue;
+    VariablesRequest *variablesRequest = nullptr;
+    AnonymousLoginRequest *anonymousLoginRequest = nullptr;
+    LoginRequest *loginRequest = nullptr;
+    StatusRequest *statusRequest = nullptr;
+    GeoIpRequest *geoIpRequest = nullptr;
+    UrlRequest *urlRequest = nullptr;
+    std::deque<ErrorReport> errorReports;
+    ErrorReportRequest *errorReportRequest = nullptr;
+    QPointer<QDialog> wizardDialog;
+    QPointer<QDialog> loginDialog;
+    QPointer<QDialog> paymentDialog;
+    QDateTime nextPaymentPrompt;
+
+    void log(const QByteArray &line) const { logManager->addDataWithTimestamp(LogManager::GenericLevel, line); }
+
+    template<typename R>
+    R *send(R *request, void (Core::*finished)())
+    {
+        QObject::connect(request, &Request::requestFinished, q, finished);
+        networkManager->addRequest(request);
+        return request;
+    }
+
+    void attachStatistics(Request *request)
+    {
+        request->setStats(vpnClient->takeStats());
+        request->setTrafficStats(vpnClient->trafficManager()->takeStats());
+    }
+
+    // Statistics of a request that did not reach the provider go with the next one.
+    void returnStatistics(const Request *request)
+    {
+        vpnClient->addStats(request->stats());
+        vpnClient->trafficManager()->addStats(request->trafficStats());
+    }
+
+    void applyVariables(const VariablesRequest *request)
+    {
+        context->setLinks(request->urls());
+        context->setTexts(request->strings());
+        context->setVariables(request->prefs());
+        QSettings settings;
+        const QString defaultProtocol = context->stringVariable(VAR_DEFAULT_PROTOCOL);
+        if (!defaultProtocol.isEmpty())
+            settings.setValue(QStringLiteral("default_protocol"), defaultProtocol);
+        else
+            settings.remove(QStringLiteral("default_protocol"));
+        if (context->boolVariable(VAR_FORCE_DEFAULT_PROTOCOL, false))
+            settings.setValue(QStringLiteral("force_default_protocol"), true);
+        else
+            settings.remove(QStringLiteral("force_default_protocol"));
+        settings.sync();
+        emit q->variablesUpdated();
+    }
+
+    void applyUpdate(const LoginRequest *request)
+    {
+        if (!request->isUpdateAvailable())
+            return;
+        updateAvailable = true;
+        updateUrl = request->updateUrl();
+        updateOptional = request->isUpdateOptional();
+        q->tryPerformOnlineUpdate();
+    }
+
+    void applyStatus(const UserStatus &status)
+    {
+        context->setUserStatus(status);
+        if (status.isVpnDisconnect()) {
+            log("The provider asked to drop the VPN connection");
+            vpnClient->disconnect();
+        }
+    }
+
+    void startStatusTimer(int msecs)
+    {
+        if (statusTimer.isActive())
+            statusTimer.setInterval(msecs);
+        else
+            statusTimer.start(msecs);
+    }
+
+    void handlePaymentNotification(const PaymentNotification &notification)
+    {
+        if (notification.isNull() || paymentDialog)
+            return;
+        const QDateTime now = QDateTime::currentDateTime();
+        if (nextPaymentPrompt.isValid() && now < nextPaymentPrompt && !notification.isForced())
+            return;
+        nextPaymentPrompt = notification.lockSecs() > 0 ? now.addSecs(notification.lockSecs()) : QDateTime();
+        auto *dialog = new PaymentDialog(q, mainWindow);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->setNotification(notification);
+        paymentDialog = dialog;
+        dialog->showNormal();
+        dialog->activateWindow();
+    }
+
+    void sendNextLink()
+    {
+        if (urlRequest || linkQueue.empty())
+            return;
+        const LinkItem item = linkQueue.front();
+        linkQueue.pop_front();
+        urlRequest = send(new UrlRequest(item.name, item.parameters), &Core::urlRequestFinished);
+    }
+
+    // Runs a modal login dialog; true when the user logged in.
+    bool runLoginDialog()
+    {
+        auto *dialog = new LoginDialog(q, mainWindow);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        loginDialog = dialog;
+        dialog->activateWindow();
+        dialog->raise();
+        dialog->setFocus();
+        return dialog->exec() == QDialog::Accepted;
+    }
 };
 
 Core::Core(QObject *parent)
     : QObject(parent)
     , d(new CorePrivate)
 {
+    d->q = this;
     d->platformManager = std::make_unique<PlatformManager>(this);
     d->configuration = std::make_unique<Configuration>();
     d->context = std::make_unique<Context>();
     d->localeManager = std::make_unique<LocaleManager>();
-    d->logManager = new LogManager(nullptr, this);
+    d->logFilter = std::make_unique<LogManagerFilter>(this);
+    d->logManager = new LogManager(d->logFilter.get(), this);
     d->databaseManager = std::make_unique<DatabaseManager>(this);
+    d->downloadManager = std::make_unique<DownloadManager>();
     d->networkManager = new NetworkManager(this);
     d->vpnManager = std::make_unique<VpnManager>(this);
     d->vpnClient = new VpnClient(this, d->vpnManager.get());
 
+    connect(d->networkManager, &NetworkManager::authFailed, this, &Core::handleAuthFailure);
+    connect(d->vpnClient, &VpnClient::vpnConnectionStateChanged, this, &Core::vpnConnectionStateChanged);
+    connect(d->platformManager.get(), &PlatformManager::powerSuspend, this, &Core::handlePowerSuspend);
+    connect(d->localeManager.get(), &LocaleManager::languageChanged, this, qOverload<>(&Core::updateStatus));
+
     qRegisterMetaType<VpnConnection::State>("VpnConnection::State");
+
+    connect(&d->statusTimer, &QTimer::timeout, this, qOverload<>(&Core::updateStatus));
 }
 
 Core::~Core()
 {
+    NetworkManager *network = d->networkManager;
+    const auto withdraw = [network](Request *request) {
+        if (request && network->cancelRequest(request))
+            request->deleteLater();
+    };
+    withdraw(d->variablesRequest);
+    withdraw(d->anonymousLoginRequest);
+    withdraw(d->loginRequest);
+    withdraw(d->statusRequest);
+    withdraw(d->geoIpRequest);
+    withdraw(d->urlRequest);
+    withdraw(d->errorReportRequest);
     // The catalogue holds requests of the transport, a child of this object.
     d->vpnManager.reset();
+    // Children may log while they go: the log and its filter go last.
+    const QObjectList kids = children();
+    for (QObject *child : kids) {
+        if (child != d->logManager)
+            delete child;
+    }
+    delete d->logManager;
 }
 
 bool Core::initialize()
 {
+    QFile font(QStringLiteral(":/fonts/DroidSansMono.ttf"));
+    if (font.exists() && font.open(QIODevice::ReadOnly))
+        QFontDatabase::addApplicationFontFromData(font.readAll());
+
     d->localeManager->initialize();
     if (!PlatformManager::initializePlatform(d->logManager))
         return false;
     d->databaseManager->open();
+
+    // Statistics an older version kept in the settings go out with the others.
+    QList<ConnectionStat> stats;
+    QSettings settings;
+    const int count = settings.beginReadArray(QStringLiteral("s"));
+    for (int i = 0; i < count; ++i) {
+        settings.setArrayIndex(i);
+        ConnectionStat stat;
+        stat.setServerUid(settings.value(QStringLiteral("suid")).toString());
+        stat.setProtocol(Vpn::GetProtocol(settings.value(QStringLiteral("p")).toString()));
+        stat.setStatus(settings.value(QStringLiteral("s")).toInt());
+        stat.setTimestamp(settings.value(QStringLiteral("t")).toLongLong());
+        stats.append(stat);
+    }
+    settings.endArray();
+    settings.remove(QStringLiteral("s"));
+    stats.append(d->databaseManager->takeStats());
+    d->vpnClient->addStats(stats);
+
     d->vpnManager->load();
+    d->vpnClient->loadFailures();
+    d->vpnClient->trafficManager()->addStats(d->databaseManager->takeTrafficStats());
     return true;
+}
+
+bool Core::isPlatformReady() const
+{
+    return d->platformManager && d->platformManager->isReady();
 }
 
 void Core::setMainWindow(QWidget *window)
@@ -74,14 +307,14 @@ QWidget *Core::mainWindow() const
     return d->mainWindow;
 }
 
-bool Core::isPlatformReady() const
+void Core::setBusy(bool busy)
 {
-    return d->platformManager && d->platformManager->isReady();
+    d->busy = busy;
 }
 
-void Core::shutdown()
+bool Core::isBusy() const
 {
-    PlatformManager::cleanupPlatform();
+    return d->busy;
 }
 
 PlatformManager *Core::platformManager() const { return d->platformManager.get(); }
@@ -90,7 +323,381 @@ Context *Core::context() const { return d->context.get(); }
 LocaleManager *Core::localeManager() const { return d->localeManager.get(); }
 LogManager *Core::logManager() const { return d->logManager; }
 DatabaseManager *Core::databaseManager() const { return d->databaseManager.get(); }
+DownloadManager *Core::downloadManager() const { return d->downloadManager.get(); }
 NetworkManager *Core::networkManager() const { return d->networkManager; }
 VpnManager *Core::vpnManager() const { return d->vpnManager.get(); }
 VpnClient *Core::vpnClient() const { return d->vpnClient; }
 GeoIp Core::originalIp() const { return d->originalIp; }
+GeoIp Core::vpnIp() const { return d->vpnIp; }
+
+void Core::requestVariables()
+{
+    if (d->variablesRequested)
+        return;
+    d->variablesRequested = true;
+    if (!d->variablesRequest)
+        d->variablesRequest = d->send(new VariablesRequest, &Core::variablesRequestFinished);
+}
+
+void Core::variablesRequestFinished()
+{
+    VariablesRequest *request = std::exchange(d->variablesRequest, nullptr);
+    if (!request)
+        return;
+    if (!request->isFailed())
+        d->applyVariables(request);
+    request->deleteLater();
+}
+
+void Core::login()
+{
+    if (!d->configuration->hasCredentials()) {
+        if (d->anonymousLoginRequest)
+            return;
+        d->log("Anonymous Login request initiated");
+        auto *request = new AnonymousLoginRequest;
+        d->attachStatistics(request);
+        d->anonymousLoginRequest = d->send(request, &Core::anonymousLoginRequestFinished);
+        return;
+    }
+    if (d->loginRequest)
+        return;
+    d->log("Login request initiated");
+    auto *request = new LoginRequest;
+    d->attachStatistics(request);
+    d->loginRequest = d->send(request, &Core::loginRequestFinished);
+}
+
+void Core::anonymousLoginRequestFinished()
+{
+    AnonymousLoginRequest *request = std::exchange(d->anonymousLoginRequest, nullptr);
+    if (!request)
+        return;
+    if (request->isFailed()) {
+        d->log("Anonymous login request failed");
+        d->returnStatistics(request);
+    } else {
+        d->log("Anonymous login request succeeded");
+        d->applyUpdate(request);
+        d->networkManager->setAddresses(request->addresses());
+        d->geoIpMode = request->geoIpMode();
+        emit loggedIn();
+        if (request->isLoginDialogRequested())
+            ensureLoggedIn();
+        d->startStatusTimer(DefaultStatusIntervalMs);
+    }
+    request->deleteLater();
+    updateGeoIp();
+}
+
+void Core::loginRequestFinished()
+{
+    LoginRequest *request = std::exchange(d->loginRequest, nullptr);
+    if (!request)
+        return;
+    if (request->isFailed() || !request->isAuthenticated()) {
+        d->log("Login request failed");
+        d->returnStatistics(request);
+        request->deleteLater();
+        updateGeoIp();
+        return;
+    }
+    d->log("Login request succeeded");
+    const UserStatus status = request->userStatus();
+    if (!status.isNull())
+        d->applyStatus(status);
+    d->applyUpdate(request);
+    d->networkManager->setAddresses(request->addresses());
+    d->geoIpMode = request->geoIpMode();
+    emit loggedIn();
+    if (!status.isNull())
+        emit userStatusUpdated(status);
+    const int interval = status.isNull() || status.updateInterval() <= 0 ? DefaultStatusIntervalMs
+                                                                         : status.updateInterval() * 1000;
+    d->startStatusTimer(interval);
+    d->handlePaymentNotification(status.paymentNotification());
+    request->deleteLater();
+    updateGeoIp();
+}
+
+void Core::updateStatus()
+{
+    updateStatus(false);
+}
+
+void Core::updateStatus(bool showAnimation)
+{
+    if (!d->configuration->hasCredentials())
+        return;
+    if (showAnimation && d->mainWindow)
+        emit statusRefreshStarted();
+    if (d->statusRequest)
+        return;
+    d->log("Status request initiated");
+    auto *request = new StatusRequest;
+    request->setIncludeVariables(true);
+    d->attachStatistics(request);
+    d->statusRequest = d->send(request, &Core::statusRequestFinished);
+}
+
+void Core::statusRequestFinished()
+{
+    StatusRequest *request = std::exchange(d->statusRequest, nullptr);
+    if (!request)
+        return;
+    if (request->isFailed() || !request->isAuthenticated()) {
+        d->log("Status request failed");
+        d->returnStatistics(request);
+    } else {
+        d->log("Status request succeeded");
+        const UserStatus status = request->userStatus();
+        if (!status.isNull()) {
+            d->applyStatus(status);
+            emit userStatusUpdated(status);
+        }
+        if (request->includeVariables())
+            d->applyVariables(request);
+        d->handlePaymentNotification(status.paymentNotification());
+    }
+    request->deleteLater();
+}
+
+void Core::updateGeoIp()
+{
+    const VpnConnection::State state = d->vpnClient->state();
+    if (d->geoIpRequest || (state != VpnConnection::Disconnected && state != VpnConnection::Connected))
+        return;
+    d->log("GeoIP request initiated");
+    auto *request = new GeoIpRequest;
+    request->setGeoIpMode(d->geoIpMode);
+    request->setConfiguration(d->vpnClient->currentConfiguration());
+    request->setServer(d->vpnClient->currentServer());
+    request->setState(int(state));
+    request->setConnectionIndex(d->vpnClient->changeCounter());
+    d->geoIpRequest = d->send(request, &Core::geoIpRequestFinished);
+}
+
+void Core::geoIpRequestFinished()
+{
+    GeoIpRequest *request = std::exchange(d->geoIpRequest, nullptr);
+    if (!request)
+        return;
+    request->deleteLater();
+    if (request->isFailed() || request->geoIp().isNull()) {
+        d->log("GeoIP request failed");
+        return;
+    }
+    const GeoIp geoIp = request->geoIp();
+    d->log(QStringLiteral("GeoIp request finished: %1 (%2)").arg(geoIp.address(), geoIp.location()).toUtf8());
+    if (request->connectionIndex() != d->vpnClient->changeCounter()) {
+        d->log("Connection status changed during GeoIP request, restarting request ...");
+        updateGeoIp();
+        return;
+    }
+    if (!d->vpnClient->currentServer().isNull() && d->vpnClient->state() == VpnConnection::Connected) {
+        d->vpnIp = geoIp;
+        emit vpnIpChanged(d->vpnIp);
+        return;
+    }
+    d->originalIp = geoIp;
+    emit originalIpChanged(d->originalIp);
+    if (!d->vpnIp.isNull()) {
+        d->vpnIp = GeoIp();
+        emit vpnIpChanged(d->vpnIp);
+    }
+}
+
+void Core::vpnConnectionStateChanged(VpnConnection::State state)
+{
+    if (state == VpnConnection::Disconnected) {
+        if (!d->vpnIp.isNull()) {
+            d->vpnIp = GeoIp();
+            emit vpnIpChanged(d->vpnIp);
+        }
+        QTimer::singleShot(GeoIpDelayMs, this, &Core::updateGeoIp);
+    } else if (state == VpnConnection::Connected) {
+        QTimer::singleShot(GeoIpDelayMs, this, &Core::updateGeoIp);
+        if (d->updateAvailable)
+            tryPerformOnlineUpdate();
+    }
+}
+
+void Core::tryPerformOnlineUpdate()
+{
+    if (!d->updateAvailable)
+        return;
+    if (d->vpnClient->hasConnection() && d->vpnClient->state() != VpnConnection::Connected)
+        return;
+    d->updateAvailable = false;
+    const QString updater = updaterPath();
+    if (!QFile::exists(updater))
+        return;
+    const QMessageBox::StandardButton answer = QMessageBox::question(
+        nullptr, tr("Update available"),
+        tr("A new version of this software is available. Would you like to start the auto update? The software will "
+           "be closed and any VPN connection terminated during the update process."),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    const QString argument = d->updateOptional ? QStringLiteral("/checknow") : QStringLiteral("/silentall");
+    if (QProcess::startDetached(updater, {argument}) && d->mainWindow)
+        d->mainWindow->close();
+}
+
+bool Core::ensureLoggedIn()
+{
+    if (d->configuration->isWizardCompleted())
+        return true;
+    d->busy = true;
+    if (d->context->isValid() && !d->context->boolVariable(VAR_TRIAL_ENABLED, true)) {
+        const bool accepted = d->runLoginDialog();
+        if (accepted) {
+            d->configuration->setWizardCompleted(true);
+            d->configuration->setTrialUid(QString());
+            login();
+        }
+        d->busy = false;
+        return accepted;
+    }
+    auto *wizard = new WizardDialog(this);
+    wizard->setAttribute(Qt::WA_DeleteOnClose);
+    d->wizardDialog = wizard;
+    const bool accepted = wizard->exec() == QDialog::Accepted;
+    d->busy = false;
+    return accepted;
+}
+
+void Core::checkWizard()
+{
+    if (d->wizardDialog || d->configuration->isWizardCompleted() || d->configuration->trialUid().isEmpty())
+        return;
+    auto *wizard = new WizardDialog(this);
+    wizard->setAttribute(Qt::WA_DeleteOnClose);
+    d->wizardDialog = wizard;
+    wizard->show();
+}
+
+bool Core::hasServerContact()
+{
+    if (d->context->isValid())
+        return true;
+    QMessageBox::information(d->mainWindow, tr("Error"),
+                             tr("Unable to connect to server. Please check your internet connection."), QMessageBox::Ok);
+    return false;
+}
+
+void Core::handleAuthFailure()
+{
+    if (d->busy || d->loginDialog)
+        return;
+    if (d->runLoginDialog())
+        login();
+    else if (d->mainWindow)
+        d->mainWindow->close();
+}
+
+void Core::handlePowerSuspend(bool suspended)
+{
+    d->log(suspended ? "Power suspended" : "Power resumed");
+}
+
+void Core::openLink(const QString &name, const QHash<QString, QString> &parameters)
+{
+    QString key = name.toLower();
+    if (key.startsWith(QLatin1Char('#')))
+        key.remove(0, 1);
+    if (key == QLatin1String("status-update")) {
+        updateStatus(true);
+        return;
+    }
+    d->linkQueue.push_back({key, parameters});
+    d->sendNextLink();
+}
+
+void Core::urlRequestFinished()
+{
+    UrlRequest *request = std::exchange(d->urlRequest, nullptr);
+    if (!request)
+        return;
+    if (!request->isFailed() && request->url().isValid())
+        PlatformManager::openUrl(request->url());
+    request->deleteLater();
+    d->sendNextLink();
+}
+
+void Core::addErrorReport(const ErrorReport &report)
+{
+    {
+        QWriteLocker locker(&d->lock);
+        d->errorReports.push_back(report);
+    }
+    QTimer::singleShot(0, this, &Core::sendNextErrorReport);
+}
+
+int Core::pendingErrorReports() const
+{
+    QReadLocker locker(&d->lock);
+    return int(d->errorReports.size()) + (d->errorReportRequest ? 1 : 0);
+}
+
+void Core::sendNextErrorReport()
+{
+    QWriteLocker locker(&d->lock);
+    if (d->errorReportRequest || d->errorReports.empty())
+        return;
+    auto *request = new ErrorReportRequest;
+    request->setReport(d->errorReports.front());
+    d->errorReports.pop_front();
+    d->errorReportRequest = request;
+    locker.unlock();
+    d->send(request, &Core::errorReportRequestFinished);
+}
+
+void Core::errorReportRequestFinished()
+{
+    {
+        QWriteLocker locker(&d->lock);
+        ErrorReportRequest *request = std::exchange(d->errorReportRequest, nullptr);
+        if (!request)
+            return;
+        if (request->isFailed())
+            d->errorReports.push_front(request->report());
+        request->deleteLater();
+    }
+    // A failed report waits a little, so an unreachable provider is not hammered.
+    QTimer::singleShot(d->errorReports.empty() ? 0 : 5000, this, &Core::sendNextErrorReport);
+}
+
+void Core::saveStatistics()
+{
+    QList<ConnectionStat> stats;
+    QList<TrafficStat> traffic;
+    const auto withdraw = [this, &stats, &traffic](auto *&request) {
+        if (!request)
+            return;
+        if (d->networkManager->cancelRequest(request)) {
+            stats.append(request->stats());
+            traffic.append(request->trafficStats());
+            request->deleteLater();
+            request = nullptr;
+        } else if (!request->isSent()) {
+            stats.append(request->stats());
+            traffic.append(request->trafficStats());
+        }
+    };
+    withdraw(d->anonymousLoginRequest);
+    withdraw(d->loginRequest);
+    withdraw(d->statusRequest);
+    stats.append(d->vpnClient->takeStats());
+    traffic.append(d->vpnClient->trafficManager()->takeStats());
+    if (d->context->boolVariable(VAR_STAT_ENABLED, false) && !stats.isEmpty())
+        d->databaseManager->addStats(stats);
+    if (d->context->boolVariable(VAR_TSTAT_ENABLED, false) && !traffic.isEmpty())
+        d->databaseManager->addTrafficStats(traffic);
+}
+
+void Core::shutdown()
+{
+    d->vpnClient->saveFailures();
+    PlatformManager::cleanupPlatform();
+}

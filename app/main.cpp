@@ -1,9 +1,13 @@
+#include "configuration.h"
 #include "constants.h"
 #include "core.h"
+#include "logindialog.h"
+#include "logmanager.h"
 #include "mainwindow.h"
 #include "mirrowstyle.h"
 #include "platformmanager.h"
 #include "singleapplication.h"
+#include "unixsignalwatcher.h"
 #include "utils.h"
 #include "wineventfilter.h"
 #include "winutils.h"
@@ -14,6 +18,7 @@
 #include <QStyle>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -72,20 +77,43 @@ int main(int argc, char **argv)
     MirrowStyle::setAccentColor(QColor(0x73, 0xB9, 0xFF));
     QApplication::setStyle(new MirrowStyle(QApplication::style()->name()));
 
-    auto *core = new Core;
-    WinEventFilter eventFilter(core);
+    // Core outlives the window, and both are gone before the application object.
+    auto core = std::make_unique<Core>();
+    WinEventFilter eventFilter(core.get());
     eventFilter.applyColorizationColor();
     app.installNativeEventFilter(&eventFilter);
+
+    if (qEnvironmentVariableIsSet("NOXEL_DEBUG")) {
+        LogManager *log = core->logManager();
+        const auto print = [](const QByteArray &data) { std::fprintf(stderr, "%s", data.constData()); };
+        QObject::connect(log, &LogManager::lineAdded, log, [](const QString &line) {
+            std::fprintf(stderr, "%s\n", qPrintable(line));
+        });
+        QObject::connect(log, &LogManager::genericData, log, print);
+        QObject::connect(log, &LogManager::openVpnData, log, print);
+        QObject::connect(log, &LogManager::rasVpnData, log, print);
+    }
 
     if (!core->initialize())
         return 1;
     if (!core->isPlatformReady())
         return 1;
 
-    auto *window = new MainWindow(core);
-    QObject::connect(&app, &SingleApplication::messageAvailable, window, &MainWindow::messageReceived);
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, window, &MainWindow::commitDataRequest,
+    Configuration *configuration = core->configuration();
+    if (configuration->isWizardCompleted() && !configuration->hasCredentials()) {
+        core->requestVariables();
+        auto *dialog = new LoginDialog(core.get(), nullptr);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        if (dialog->exec() == QDialog::Rejected)
+            return 0;
+    }
+
+    auto window = std::make_unique<MainWindow>(core.get());
+    QObject::connect(&app, &SingleApplication::messageAvailable, window.get(), &MainWindow::messageReceived);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &MainWindow::commitDataRequest,
                      Qt::DirectConnection);
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, window.get(), &MainWindow::quit);
     window->show();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     return app.exec();
