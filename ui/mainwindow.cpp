@@ -1,38 +1,167 @@
 #include "mainwindow.h"
 
 #include "configuration.h"
+#include "context.h"
 #include "core.h"
 #include "logmanager.h"
+#include "vpnclient.h"
+#include "vpnconfiguration.h"
+#include "vpnmanager.h"
+#include "vpnserverfiltermodel.h"
+#include "vpnservermodel.h"
+#include "winutils.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSessionManager>
+#include <QTableView>
 #include <QTimer>
+#include <QVBoxLayout>
 
 MainWindow::MainWindow(Core *core)
     : core(core)
     , status(new QLabel(this))
+    , address(new QLabel(this))
+    , search(new QLineEdit(this))
+    , servers(new QTableView(this))
+    , protocol(new QComboBox(this))
+    , connectButton(new QPushButton(this))
     , quitAction(new QAction(this))
+    , model(new VpnServerModel(core, this))
+    , proxy(new VpnServerFilterModel(model, this))
 {
     core->setMainWindow(this);
-    status->setAlignment(Qt::AlignCenter);
-    setCentralWidget(status);
+
+    proxy->setDynamicSortFilter(true);
+    proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    proxy->setSortRole(Qt::UserRole);
+    servers->setModel(proxy);
+    servers->setSortingEnabled(true);
+    servers->sortByColumn(model->pingColumn(), Qt::AscendingOrder);
+    servers->setSelectionBehavior(QAbstractItemView::SelectRows);
+    servers->setSelectionMode(QAbstractItemView::SingleSelection);
+    servers->verticalHeader()->hide();
+    servers->horizontalHeader()->setStretchLastSection(true);
+    connect(search, &QLineEdit::textChanged, proxy, &QSortFilterProxyModel::setFilterWildcard);
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        servers->sortByColumn(model->pingColumn(), Qt::AscendingOrder);
+    });
+    connect(servers, &QTableView::doubleClicked, this, &MainWindow::connectSelected);
+
+    for (const Vpn::Protocol p : {Vpn::OpenVpnUdp, Vpn::OpenVpnTcp, Vpn::OpenVpnStealth, Vpn::L2tp, Vpn::Pptp})
+        protocol->addItem(Vpn::GetProtocolDisplayName(p), int(p));
+    protocol->setCurrentIndex(protocol->findData(int(core->vpnClient()->defaultProtocol())));
+    connect(connectButton, &QPushButton::clicked, this, [this] {
+        if (this->core->vpnClient()->hasConnection())
+            this->core->vpnClient()->disconnect();
+        else
+            connectSelected();
+    });
+
+    auto *controls = new QHBoxLayout;
+    controls->addWidget(protocol, 1);
+    controls->addWidget(connectButton);
+    auto *central = new QWidget(this);
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(status);
+    layout->addWidget(address);
+    layout->addWidget(search);
+    layout->addWidget(servers, 1);
+    layout->addLayout(controls);
+    setCentralWidget(central);
+
     quitAction->setShortcut(QKeySequence::Quit);
     connect(quitAction, &QAction::triggered, this, &MainWindow::quit);
     menuBar()->addMenu(QString())->addAction(quitAction);
-    resize(400, 600);
+
+    VpnClient *client = core->vpnClient();
+    connect(client, &VpnClient::vpnConnectionStateChanged, this, &MainWindow::updateState);
+    connect(client, &VpnClient::vpnConnectionStateStringChanged, this, [this](const QString &text) {
+        if (this->core->vpnClient()->state() == VpnConnection::Connecting)
+            status->setText(text);
+    });
+    connect(core, &Core::originalIpChanged, this, &MainWindow::updateAddress);
+    connect(core, &Core::vpnIpChanged, this, &MainWindow::updateAddress);
+    resize(640, 560);
     retranslate();
 }
 
 void MainWindow::retranslate()
 {
     setWindowTitle(tr("Noxel"));
-    status->setText(tr("Not connected"));
+    search->setPlaceholderText(tr("Search country or city"));
     menuBar()->actions().constFirst()->setText(tr("&File"));
     quitAction->setText(tr("&Quit"));
+    updateState();
+    updateAddress();
+}
+
+void MainWindow::updateState()
+{
+    const VpnClient *client = core->vpnClient();
+    const VpnServer server = client->currentServer();
+    switch (client->state()) {
+    case VpnConnection::Disconnected:
+        status->setText(tr("Not connected"));
+        break;
+    case VpnConnection::Connecting:
+        status->setText(tr("Connecting to %1 ...").arg(server.location().name()));
+        break;
+    case VpnConnection::Connected:
+        status->setText(tr("Connected to %1").arg(server.location().name()));
+        break;
+    case VpnConnection::Disconnecting:
+        status->setText(tr("Disconnecting ..."));
+        break;
+    }
+    connectButton->setText(client->hasConnection() ? tr("Disconnect") : tr("Connect"));
+}
+
+void MainWindow::updateAddress()
+{
+    const GeoIp vpn = core->vpnIp();
+    const GeoIp original = core->originalIp();
+    if (!vpn.isNull())
+        address->setText(tr("Your IP address: %1 (%2) - protected").arg(vpn.address(), vpn.location()));
+    else if (!original.isNull())
+        address->setText(tr("Your IP address: %1 (%2) - not protected").arg(original.address(), original.location()));
+    else
+        address->setText(tr("Determining your IP address ..."));
+}
+
+void MainWindow::connectSelected()
+{
+    const QModelIndexList rows = servers->selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        status->setText(tr("Choose a server location first."));
+        return;
+    }
+    const VpnServer server = model->serverAt(proxy->mapToSource(rows.first()));
+    if (!core->hasServerContact() || !core->ensureLoggedIn())
+        return;
+    if (!core->context()->isAccountUsable()) {
+        status->setText(tr("Your account cannot connect right now: please check your subscription."));
+        return;
+    }
+    const auto chosen = Vpn::Protocol(protocol->currentData().toInt());
+    if ((chosen == Vpn::OpenVpnUdp || chosen == Vpn::OpenVpnTcp || chosen == Vpn::OpenVpnStealth)
+        && !WinUtils::isRunningAsAdministrator()) {
+        core->logManager()->addLineWithTimestamp(
+            tr("Connecting without root rights goes through the %1 service; start the client as root when it is not installed.")
+                .arg(QStringLiteral("NoxelOpenVPNService")));
+    }
+    VpnConfiguration configuration = VpnConfiguration::fromAccount(core->context()->vpnAccount());
+    configuration.setProtocol(chosen);
+    core->configuration()->setLastProtocol(Vpn::GetProtocolKey(chosen));
+    core->vpnClient()->connectToServer(server, configuration);
 }
 
 void MainWindow::changeEvent(QEvent *event)

@@ -3,9 +3,16 @@
 #include <QMainWindow>
 
 class Core;
+class QComboBox;
 class QLabel;
+class QLineEdit;
+class QPushButton;
 class QSessionManager;
+class QTableView;
+class VpnServerFilterModel;
+class VpnServerModel;
 
+// The main window: state and public address, the server list and the connect button.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -27,10 +34,20 @@ protected:
 
 private:
     void retranslate();
+    void updateState();
+    void updateAddress();
+    void connectSelected();
 
     Core *core;
     QLabel *status;
+    QLabel *address;
+    QLineEdit *search;
+    QTableView *servers;
+    QComboBox *protocol;
+    QPushButton *connectButton;
     QAction *quitAction;
+    VpnServerModel *model;
+    VpnServerFilterModel *proxy;
     bool sessionStarted = false;
     bool quitting = false;
 };
