@@ -22,13 +22,14 @@ class LoginDialogPrivate
 public:
     Core *core = nullptr;
     QLabel *intro = nullptr;
+    QLabel *usernameLabel = nullptr;
+    QLabel *passwordLabel = nullptr;
     QLineEdit *username = nullptr;
     QLineEdit *password = nullptr;
     QCheckBox *remember = nullptr;
     QLabel *error = nullptr;
     QLabel *links = nullptr;
     QDialogButtonBox *buttons = nullptr;
-    QFormLayout *form = nullptr;
     LoginCheckRequest *request = nullptr;
 };
 
@@ -61,13 +62,15 @@ LoginDialog::LoginDialog(Core *core, QWidget *parent)
     connect(d->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(this, &QDialog::finished, this, [this] { d->core->setBusy(false); });
 
-    d->form = new QFormLayout;
-    d->form->addRow(QString(), d->username);
-    d->form->addRow(QString(), d->password);
-    d->form->addRow(QString(), d->remember);
+    d->usernameLabel = new QLabel(this);
+    d->passwordLabel = new QLabel(this);
+    auto *form = new QFormLayout;
+    form->addRow(d->usernameLabel, d->username);
+    form->addRow(d->passwordLabel, d->password);
+    form->addRow(QString(), d->remember);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(d->intro);
-    layout->addLayout(d->form);
+    layout->addLayout(form);
     layout->addWidget(d->error);
     layout->addWidget(d->links);
     layout->addWidget(d->buttons);
@@ -84,9 +87,8 @@ void LoginDialog::retranslate()
 {
     setWindowTitle(tr("Log in"));
     d->intro->setText(tr("Log in with your Noxel account."));
-    d->form->labelForField(d->username)->setProperty("text", tr("User name:"));
-    d->form->labelForField(d->password)->setProperty("text", tr("Password:"));
-    d->form->labelForField(d->remember)->setProperty("text", QString());
+    d->usernameLabel->setText(tr("User name:"));
+    d->passwordLabel->setText(tr("Password:"));
     d->remember->setText(tr("Remember my password"));
     d->links->setText(QStringLiteral("<a href=\"signup\">%1</a> &nbsp; <a href=\"lost_password\">%2</a>")
                           .arg(tr("Create an account"), tr("Forgot your password?")));
