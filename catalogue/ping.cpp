@@ -81,7 +81,8 @@ Ping::Ping(Core *core, QObject *parent)
 {
     d->moveToThread(thread);
     connect(thread, &QThread::started, d, &PingPrivate::process);
-    connect(d, &PingPrivate::finished, thread, &QThread::quit);
+    // Direct: the destructor blocks this thread's event loop while it waits.
+    connect(d, &PingPrivate::finished, thread, &QThread::quit, Qt::DirectConnection);
     connect(d, &PingPrivate::pingCompleted, this, &Ping::pingCompleted);
     thread->setObjectName(QStringLiteral("Ping"));
     thread->start(QThread::InheritPriority);

@@ -224,7 +224,8 @@ void VpnManager::updateNextPings()
         if (d->pendingPings.size() >= MaximumPendingPings)
             break;
         if (!server.pingTime().isNull() && server.pingTime() > threshold) {
-            if (!d->ready) {
+            // Ready once the pings of this round are in, not while they are out.
+            if (!d->ready && d->pendingPings.isEmpty()) {
                 d->ready = true;
                 emit readyConnect();
             }
