@@ -3,6 +3,7 @@
 #include "hidpi.h"
 #include "vpnmanager.h"
 
+#include <QFile>
 #include <QPixmap>
 
 VpnServerListModel::VpnServerListModel(double scale, VpnManager *manager, QObject *parent)
@@ -40,7 +41,12 @@ QVariant VpnServerListModel::data(const QModelIndex &index, int role) const
         return server.location().name();
     case Qt::DecorationRole: {
         const int size = scale >= 1.99 ? 32 : (scale >= 1.49 ? 24 : 16);
-        QPixmap flag(QStringLiteral(":/countries/%1x%1_%2.png").arg(size).arg(server.country().code().toLower()));
+        const QString pattern = QStringLiteral(":/countries/%1x%1_%2.png");
+        QString file = pattern.arg(size).arg(server.country().code().toLower());
+        // A country without a picture of its own gets the neutral flag.
+        if (!QFile::exists(file))
+            file = pattern.arg(size).arg(QStringLiteral("blank"));
+        QPixmap flag(file);
         me_adapt_pixmap(flag, scale, 16, 16);
         return flag;
     }

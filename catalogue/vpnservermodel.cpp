@@ -7,6 +7,7 @@
 #include "vpnmanager.h"
 
 #include <QColor>
+#include <QFile>
 #include <QPixmap>
 
 #include <limits>
@@ -44,10 +45,13 @@ public:
         return server.distance();
     }
 
+    // A country without a picture of its own gets the neutral flag.
     QString flagFile(const QString &code) const
     {
         const int size = scale >= 1.99 ? 32 : (scale >= 1.49 ? 24 : 16);
-        return QStringLiteral(":/countries/%1x%1_%2.png").arg(size).arg(code.toLower());
+        const QString pattern = QStringLiteral(":/countries/%1x%1_%2.png");
+        const QString file = pattern.arg(size).arg(code.toLower());
+        return QFile::exists(file) ? file : pattern.arg(size).arg(QStringLiteral("blank"));
     }
 };
 
