@@ -35,3 +35,15 @@ bool VpnServerFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &so
     return expression.match(text(source->countryColumn())).hasMatch()
         || expression.match(text(source->locationColumn())).hasMatch();
 }
+
+bool VpnServerFilterModel::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    if (QSortFilterProxyModel::lessThan(left, right))
+        return true;
+    if (QSortFilterProxyModel::lessThan(right, left))
+        return false;
+    // Without this a tie keeps whatever order the proxy had before: the previous
+    // sort column's, or the end of its run for rows the search lets back in.
+    // Descending order compares the other way round, so the rows are swapped.
+    return sortOrder() == Qt::AscendingOrder ? left.row() < right.row() : left.row() > right.row();
+}

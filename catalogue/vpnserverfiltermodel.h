@@ -19,6 +19,8 @@ public:
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+    // Rows with equal keys keep the catalogue's order in either direction.
+    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
 
 private:
     VpnServerModel *source;
