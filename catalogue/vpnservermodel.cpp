@@ -119,7 +119,7 @@ QVariant VpnServerModel::data(const QModelIndex &index, int role) const
         if (column == freeColumn())
             return capacity >= 0 ? QStringLiteral("%1%").arg(capacity) : QString();
         if (column == pingColumn())
-            return server.ping() >= 0 ? tr("%1 ms").arg(server.ping()) : QString();
+            return server.ping() >= 1 ? tr("%1 ms").arg(server.ping()) : QString();
         if (column == distanceColumn())
             return distance > 0 ? tr("%1 km").arg(distance / 1000) : QString();
         if (column == providerColumn())
@@ -139,7 +139,7 @@ QVariant VpnServerModel::data(const QModelIndex &index, int role) const
         if (column == freeColumn())
             return capacity >= 0 ? capacity : Unknown;
         if (column == pingColumn())
-            return server.ping() >= 0 ? server.ping() : Unknown;
+            return server.ping() >= 1 ? server.ping() : Unknown;
         if (column == distanceColumn())
             return distance;
         return QVariant();

@@ -174,7 +174,8 @@ private slots:
         const QString pingColumn = QStringLiteral("ping");
         QTest::newRow("ping 23") << ping(23) << database << pingColumn << QStringLiteral("23 ms")
                                  << QVariant(23);
-        QTest::newRow("ping 0") << ping(0) << database << pingColumn << QStringLiteral("0 ms") << QVariant(0);
+        // The database stores 0 for a server it never pinged: that is no measurement.
+        QTest::newRow("ping 0") << ping(0) << database << pingColumn << QString() << QVariant(Unknown);
         QTest::newRow("ping without answer")
             << ping(-1) << database << pingColumn << QString() << QVariant(Unknown);
         QTest::newRow("ping kept by a refresh")
