@@ -24,6 +24,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace {
 
 const QString ManagementAddress = QStringLiteral("127.0.0.1");
@@ -80,6 +84,8 @@ public:
     QThread serviceThread;
     ServiceHandler *serviceHandler = nullptr;
     bool holdPending = false;
+    // The restart pause OpenVPN leaves to us while it holds (">HOLD:...:N").
+    int holdSeconds = 0;
     bool closePending = false;
     int resetCounter = 0;
     int tunWaitCounter = 0;
@@ -403,6 +409,9 @@ void OpenVpnPrivate::processFinished(int code)
         socket->deleteLater();
         socket = nullptr;
     }
+    // A Stealth tunnel ends with its stunnel, which was just killed; it reports the end.
+    if (stunnel)
+        return;
     finish();
 }
 
@@ -448,8 +457,8 @@ void OpenVpnPrivate::socketDisconnected()
     }
     lastStateName.clear();
     lastError.clear();
-    if (process || (!elevated && serviceState != ServiceIdle)) {
-        // The process or the service reports the end.
+    if (process || stunnel || (!elevated && serviceState != ServiceIdle)) {
+        // The process, stunnel or the service reports the end.
         return;
     }
     finish();
@@ -482,7 +491,8 @@ void OpenVpnPrivate::socketCommand(const QString &command)
     const bool secret = command.startsWith(QLatin1String("password ")) || command.startsWith(QLatin1String("username "));
     log(QStringLiteral(">>> ") + (secret ? command.section(QLatin1Char(' '), 0, 1) + QStringLiteral(" ***") : command)
         + QStringLiteral("\r\n"));
-    socket->write(command.toLatin1() + "\r\n");
+    // OpenVPN passes the credentials on byte for byte; the server expects UTF-8.
+    socket->write(command.toUtf8() + "\r\n");
     socket->flush();
 }
 
@@ -490,6 +500,11 @@ void OpenVpnPrivate::socketRead()
 {
     if (!socket)
         return;
+    // OpenVPN sends a command's echo and its answer separately and holds the answer
+    // (Nagle) until the echo is acknowledged: acknowledge at once rather than after
+    // the kernel's delayed-acknowledgement pause, some 40 ms per command.
+    const int quickAck = 1;
+    ::setsockopt(int(socket->socketDescriptor()), IPPROTO_TCP, TCP_QUICKACK, &quickAck, sizeof quickAck);
     buffer.append(socket->readAll());
     // The password prompt ends without a line feed.
     if (buffer.startsWith("ENTER PASSWORD:")) {
@@ -508,6 +523,9 @@ void OpenVpnPrivate::socketRead()
 void OpenVpnPrivate::socketResponse(const QByteArray &data)
 {
     static const QRegularExpression notification(QStringLiteral(">([^:]+):([0-9]+),([^,]*),(.+)"));
+    // OpenVPN 2.6 reports a TCP server that went away with one reset, then one failed
+    // connect per retry.
+    static const QRegularExpression connectFailed(QStringLiteral("TCP: connect to .* failed: "));
     static const QRegularExpression permissionDenied(
         QStringLiteral("^N: TCP: connect to .* failed, will try again in \\d* seconds: Permission denied \\(WSAEACCES\\)$"));
 
@@ -546,6 +564,7 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
     if (!isLog) {
         if (text.contains(QLatin1String("HOLD:Waiting for hold release"))) {
             holdPending = true;
+            holdSeconds = text.section(QLatin1Char(':'), 2, 2).toInt();
             socketCommand(QStringLiteral("log on"));
             return;
         }
@@ -568,7 +587,16 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
         }
         if (text == QLatin1String("END") && holdPending) {
             holdPending = false;
-            socketCommand(QStringLiteral("hold release"));
+            if (holdSeconds <= 0) {
+                socketCommand(QStringLiteral("hold release"));
+                return;
+            }
+            // After a restart OpenVPN holds instead of pausing: releasing at once
+            // would retry a dead server many times a second.
+            QTimer::singleShot(holdSeconds * 1000, this, [this, held = QPointer<QTcpSocket>(socket)] {
+                if (held && held == socket)
+                    socketCommand(QStringLiteral("hold release"));
+            });
             return;
         }
     }
@@ -585,7 +613,9 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
     } else if (text.contains(QLatin1String("Initialization Sequence Completed")) || stateName == QLatin1String("CONNECTED")) {
         resetCounter = 0;
         tunWaitCounter = 0;
-        setState(VpnConnection::Connected);
+        // Reported before OpenVPN read "signal SIGTERM": the tunnel is still going down.
+        if (state != VpnConnection::Disconnecting)
+            setState(VpnConnection::Connected);
     } else if (stateName == QLatin1String("GET_CONFIG") || stateName == QLatin1String("TCP_CONNECT")
                || stateName == QLatin1String("RESOLVE") || stateName == QLatin1String("RECONNECTING")) {
         // A tunnel that reconnects carries nothing until it is up again.
@@ -595,7 +625,8 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
         fail(text);
     } else if (text.contains(QLatin1String("Inactivity timeout (--ping-exit), exiting"))) {
         q->disconnect();
-    } else if (text.contains(QLatin1String("Connection reset, restarting"))) {
+    } else if (text.contains(QLatin1String("Connection reset, restarting"))
+               || (resetCounter > 0 && connectFailed.match(text).hasMatch())) {
         if (++resetCounter == MaximumResets) {
             const QString message = lastError.isEmpty()
                 ? QStringLiteral("The VPN server closed the connection %1 times in a row.").arg(MaximumResets)
