@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QNetworkInterface>
 #include <QProcess>
@@ -40,7 +41,8 @@ QString sysfsRoot()
 
 bool readCounter(const QString &interface, const QString &counter, qint64 *value)
 {
-    QFile file(sysfsRoot() + QStringLiteral("/class/net/") + interface + QStringLiteral("/statistics/") + counter);
+    QFile file(
+        sysfsRoot() + QStringLiteral("/class/net/") + interface + QStringLiteral("/statistics/") + counter);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     bool ok = false;
@@ -50,7 +52,8 @@ bool readCounter(const QString &interface, const QString &counter, qint64 *value
 
 bool hasAddress(const QString &interface)
 {
-    const QList<QNetworkAddressEntry> entries = QNetworkInterface::interfaceFromName(interface).addressEntries();
+    const QList<QNetworkAddressEntry> entries
+        = QNetworkInterface::interfaceFromName(interface).addressEntries();
     for (const QNetworkAddressEntry &entry : entries) {
         if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol)
             return true;
@@ -64,7 +67,7 @@ QString findProgram(const QString &name)
     const QString onPath = QStandardPaths::findExecutable(name);
     if (!onPath.isEmpty())
         return onPath;
-    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+    return QStandardPaths::findExecutable(name, { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") });
 }
 
 QString missingProgram(const QString &program, const QString &package)
@@ -81,17 +84,22 @@ struct KnownError
 };
 
 const KnownError knownErrors[] = {
-    {QLatin1String("authentication failed"),
-        QT_TRANSLATE_NOOP("RasDialerImpl", "Authentication failed: the server did not accept the user name or password.")},
-    {QLatin1String("MPPE required but not available"),
+    { QLatin1String("authentication failed"),
+        QT_TRANSLATE_NOOP(
+            "RasDialerImpl", "Authentication failed: the server did not accept the user name or password.") },
+    { QLatin1String("MPPE required but not available"),
         QT_TRANSLATE_NOOP("RasDialerImpl",
-            "The connection needs MPPE encryption, which the server or this computer's kernel does not offer.")},
-    {QLatin1String("LCP: timeout"),
-        QT_TRANSLATE_NOOP("RasDialerImpl", "The server stopped answering while the connection was set up (LCP timeout).")},
-    {QLatin1String("Connection refused"), QT_TRANSLATE_NOOP("RasDialerImpl", "The server refused the connection.")},
-    {QLatin1String("Modem hangup"),
-        QT_TRANSLATE_NOOP("RasDialerImpl", "The other end closed the connection (modem hangup).")},
-    {QLatin1String("Connection terminated"), QT_TRANSLATE_NOOP("RasDialerImpl", "The connection was terminated.")},
+            "The connection needs MPPE encryption, which the server or this computer's kernel does not "
+            "offer.") },
+    { QLatin1String("LCP: timeout"),
+        QT_TRANSLATE_NOOP(
+            "RasDialerImpl", "The server stopped answering while the connection was set up (LCP timeout).") },
+    { QLatin1String("Connection refused"),
+        QT_TRANSLATE_NOOP("RasDialerImpl", "The server refused the connection.") },
+    { QLatin1String("Modem hangup"),
+        QT_TRANSLATE_NOOP("RasDialerImpl", "The other end closed the connection (modem hangup).") },
+    { QLatin1String("Connection terminated"),
+        QT_TRANSLATE_NOOP("RasDialerImpl", "The connection was terminated.") },
 };
 
 QString knownError(const QString &line)
@@ -117,7 +125,7 @@ public:
     };
 
     RasDialerImpl *q = nullptr;
-    Core *core = nullptr;
+    Core *core = nullptr; // null while the dialer is destroyed: the log may be gone
 
     QMutex mutex;
     VpnServer pendingServer; // guarded by mutex
@@ -144,7 +152,11 @@ public:
     qint64 lastIn = 0;
     qint64 lastOut = 0;
 
-    void log(const QByteArray &text) { core->logManager()->addDataWithTimestamp(LogManager::RasLevel, text); }
+    void log(const QByteArray &text)
+    {
+        if (core)
+            core->logManager()->addDataWithTimestamp(LogManager::RasLevel, text);
+    }
     void log(const QString &text) { log(text.toUtf8()); }
 
     bool findPrograms();
@@ -187,26 +199,28 @@ bool RasDialerImplPrivate::findPrograms()
 void RasDialerImplPrivate::startIpsec()
 {
     if (!phonebook.writeIpsec(server, configuration)) {
-        endAttempt(RasDialerImpl::tr("The IPsec settings could not be written: %1").arg(phonebook.errorString()));
+        endAttempt(
+            RasDialerImpl::tr("The IPsec settings could not be written: %1").arg(phonebook.errorString()));
         return;
     }
     log(QByteArrayLiteral("Starting IPsec with the pre-shared key"));
     stage = IpsecStarting;
     ipsecStarted = true;
-    startProcess(ipsec, {QStringLiteral("start"), QStringLiteral("--conf"), phonebook.ipsecConfigFileName()});
+    startProcess(
+        ipsec, { QStringLiteral("start"), QStringLiteral("--conf"), phonebook.ipsecConfigFileName() });
 }
 
 void RasDialerImplPrivate::startDialing()
 {
     stage = Dialing;
     if (!l2tp) {
-        startProcess(pppd, {QStringLiteral("file"), phonebook.peerFileName()});
+        startProcess(pppd, { QStringLiteral("file"), phonebook.peerFileName() });
         return;
     }
     QFile::remove(phonebook.xl2tpdControlFileName());
     startProcess(xl2tpd,
-        {QStringLiteral("-D"), QStringLiteral("-c"), phonebook.xl2tpdConfigFileName(), QStringLiteral("-C"),
-            phonebook.xl2tpdControlFileName(), QStringLiteral("-p"), phonebook.xl2tpdPidFileName()});
+        { QStringLiteral("-D"), QStringLiteral("-c"), phonebook.xl2tpdConfigFileName(), QStringLiteral("-C"),
+            phonebook.xl2tpdControlFileName(), QStringLiteral("-p"), phonebook.xl2tpdPidFileName() });
     if (stage != Dialing)
         return;
     controlClock.start();
@@ -253,14 +267,16 @@ void RasDialerImplPrivate::handleLine(const QString &line)
     if (closing || (stage != Dialing && stage != Up))
         return;
 
-    static const QRegularExpression usingInterface(QStringLiteral("^Using interface ([A-Za-z0-9_.-]+)$"));
+    static const QRegularExpression usingInterface(QStringLiteral("Using interface ([A-Za-z0-9_.-]+)$"));
     const QRegularExpressionMatch named = usingInterface.match(line);
-    if (named.hasMatch() && named.captured(1) != QLatin1String(".") && named.captured(1) != QLatin1String("..")) {
+    if (named.hasMatch() && named.captured(1) != QLatin1String(".")
+        && named.captured(1) != QLatin1String("..")) {
         interface = named.captured(1);
         statsTimer->start();
     }
     if (stage == Dialing
-        && (line.contains(QLatin1String("local  IP address")) || line.contains(QLatin1String("remote IP address")))) {
+        && (line.contains(QLatin1String("local  IP address"))
+            || line.contains(QLatin1String("remote IP address")))) {
         setConnected();
     }
     if (error.isEmpty())
@@ -270,13 +286,16 @@ void RasDialerImplPrivate::handleLine(const QString &line)
 
     // xl2tpd outlives its pppd: the attempt ends with pppd, or when the tunnel gives up.
     static const QRegularExpression pppdExited(QStringLiteral("pppd exited for call \\d+ with code (\\d+)"));
-    static const QRegularExpression pppdKilled(QStringLiteral("pppd terminated for call \\d+ by signal (\\d+)"));
+    static const QRegularExpression pppdKilled(
+        QStringLiteral("pppd terminated for call \\d+ by signal (\\d+)"));
     const QRegularExpressionMatch exited = pppdExited.match(line);
     const QRegularExpressionMatch killed = pppdKilled.match(line);
     if (exited.hasMatch())
-        endAttempt(error.isEmpty() ? RasDialerImpl::tr("pppd exited with code %1").arg(exited.captured(1)) : error);
+        endAttempt(
+            error.isEmpty() ? RasDialerImpl::tr("pppd exited with code %1").arg(exited.captured(1)) : error);
     else if (killed.hasMatch())
-        endAttempt(error.isEmpty() ? RasDialerImpl::tr("pppd stopped on signal %1").arg(killed.captured(1)) : error);
+        endAttempt(
+            error.isEmpty() ? RasDialerImpl::tr("pppd stopped on signal %1").arg(killed.captured(1)) : error);
     else if (line.contains(QLatin1String("Maximum retries exceeded")))
         endAttempt(error.isEmpty() ? RasDialerImpl::tr("The L2TP server did not answer.") : error);
 }
@@ -286,9 +305,11 @@ void RasDialerImplPrivate::processFinished(int exitCode, QProcess::ExitStatus ex
     if (closing)
         return;
     readOutput();
+    if (!process || stage == Idle)
+        return;
     if (const QByteArray rest = process->readAll().trimmed(); !rest.isEmpty())
         handleLine(QString::fromUtf8(rest));
-    if (stage == Idle)
+    if (!process || stage == Idle)
         return;
     const bool ok = exitStatus == QProcess::NormalExit && exitCode == 0;
     const QString program = QFileInfo(process->program()).fileName();
@@ -299,20 +320,21 @@ void RasDialerImplPrivate::processFinished(int exitCode, QProcess::ExitStatus ex
     case IpsecStarting:
         if (ok) {
             stage = IpsecConnecting;
-            startProcess(ipsec, {QStringLiteral("up"), PRODUCT_NAME});
+            startProcess(ipsec, { QStringLiteral("up"), PRODUCT_NAME });
         } else {
-            endAttempt(RasDialerImpl::tr("IPsec could not be started (ipsec start exited with code %1).").arg(exitCode));
+            endAttempt(RasDialerImpl::tr("IPsec could not be started (ipsec start exited with code %1).")
+                           .arg(exitCode));
         }
         return;
     case IpsecConnecting:
         if (ok) {
             // charon has read the pre-shared key.
-            phonebook.removeSecrets();
-            phonebook.writePeer(server, configuration, QString(), false);
+            phonebook.removeIpsec();
             log(QByteArrayLiteral("IPsec is up"));
             startDialing();
         } else {
-            endAttempt(RasDialerImpl::tr("The IPsec negotiation with the server failed; the pre-shared key may be wrong."));
+            endAttempt(RasDialerImpl::tr(
+                "The IPsec negotiation with the server failed; the pre-shared key may be wrong."));
         }
         return;
     default:
@@ -357,9 +379,10 @@ void RasDialerImplPrivate::setConnected()
 {
     stage = Up;
     // pppd has read its options long since: the password leaves the disk.
-    phonebook.removeSecrets();
+    phonebook.removePeer();
     log(QByteArrayLiteral("RasDial() succeeded"));
-    core->logManager()->addLineWithTimestamp(l2tp ? QStringLiteral("L2TP Connected") : QStringLiteral("PPTP Connected"));
+    core->logManager()->addLineWithTimestamp(
+        l2tp ? QStringLiteral("L2TP Connected") : QStringLiteral("PPTP Connected"));
     lastIn = 0;
     lastOut = 0;
     emit q->stateChanged(VpnConnection::Connected);
@@ -408,8 +431,8 @@ void RasDialerImplPrivate::stopIpsec()
     if (!ipsecStarted)
         return;
     ipsecStarted = false;
-    runIpsec({QStringLiteral("down"), PRODUCT_NAME});
-    runIpsec({QStringLiteral("stop")});
+    runIpsec({ QStringLiteral("down"), PRODUCT_NAME });
+    runIpsec({ QStringLiteral("stop") });
 }
 
 // Only where the attempt ends, on the worker thread: nothing waits on it but the dialer.
@@ -460,6 +483,8 @@ RasDialerImpl::RasDialerImpl(Core *core)
 
 RasDialerImpl::~RasDialerImpl()
 {
+    // The log, another of the core's children, may be gone already.
+    d->core = nullptr;
     d->stopAll();
 }
 
@@ -474,8 +499,9 @@ void RasDialerImpl::dialInternal()
 {
     d->log(QByteArrayLiteral("RasDial() called"));
     if (d->stage != RasDialerImplPrivate::Idle) {
-        d->log(d->stage == RasDialerImplPrivate::Up ? QByteArrayLiteral("RasDial() dropped: already connected")
-                                                    : QByteArrayLiteral("RasDial() dropped: a dial is in progress"));
+        d->log(d->stage == RasDialerImplPrivate::Up
+                ? QByteArrayLiteral("RasDial() dropped: already connected")
+                : QByteArrayLiteral("RasDial() dropped: a dial is in progress"));
         return;
     }
     {

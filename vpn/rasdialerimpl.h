@@ -33,7 +33,8 @@ signals:
     // Bytes since the previous report, once a second while connected.
     void byteCount(qlonglong in, qlonglong out);
     // An attempt that never connected; stateChanged(Disconnected) follows.
-    void connectionError(const VpnServer &server, const VpnConfiguration &config, const QString &errorMessage);
+    void connectionError(
+        const VpnServer &server, const VpnConfiguration &config, const QString &errorMessage);
 
 public slots:
     // Dropped while an attempt is in progress or its connection is up.

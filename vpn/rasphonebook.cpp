@@ -154,8 +154,8 @@ QString RasPhonebook::strongSwanConfigFileName() const
     return d->path(QStringLiteral("strongswan.conf"));
 }
 
-bool RasPhonebook::writePeer(
-    const VpnServer &server, const VpnConfiguration &configuration, const QString &pptpProgram, bool requireMppe)
+bool RasPhonebook::writePeer(const VpnServer &server, const VpnConfiguration &configuration,
+    const QString &pptpProgram, bool requireMppe)
 {
     const QString invalid = check(server, configuration);
     if (!invalid.isEmpty()) {
@@ -170,7 +170,9 @@ bool RasPhonebook::writePeer(
     const QByteArray name = PRODUCT_NAME.toUtf8();
     QByteArray text = "# One connection attempt's options; removed once pppd has read them.\n";
     if (!pptpProgram.isEmpty())
-        text += "pty " + quoted(pptpProgram + QLatin1Char(' ') + server.host() + QStringLiteral(" --nolaunchpppd")) + '\n';
+        text += "pty "
+            + quoted(pptpProgram + QLatin1Char(' ') + server.host() + QStringLiteral(" --nolaunchpppd"))
+            + '\n';
     text += "name " + quoted(configuration.username()) + '\n';
     text += "password " + quoted(configuration.password()) + '\n';
     text += "remotename " + name + '\n';
@@ -247,13 +249,17 @@ bool RasPhonebook::writeIpsec(const VpnServer &server, const VpnConfiguration &c
     if (d->write(ipsecConfigFileName(), conf) && d->write(ipsecSecretsFileName(), secrets)
         && d->write(strongSwanConfigFileName(), strongSwan))
         return true;
-    removeSecrets();
+    removeIpsec();
     return false;
 }
 
-void RasPhonebook::removeSecrets()
+void RasPhonebook::removePeer()
 {
     QFile::remove(peerFileName());
+}
+
+void RasPhonebook::removeIpsec()
+{
     QFile::remove(ipsecSecretsFileName());
     QFile::remove(ipsecConfigFileName());
     QFile::remove(strongSwanConfigFileName());
@@ -261,7 +267,8 @@ void RasPhonebook::removeSecrets()
 
 void RasPhonebook::removeAll()
 {
-    removeSecrets();
+    removePeer();
+    removeIpsec();
     QFile::remove(xl2tpdConfigFileName());
     QFile::remove(xl2tpdControlFileName());
     QFile::remove(xl2tpdPidFileName());

@@ -48,8 +48,10 @@ public:
     // ipsec.conf, ipsec.secrets and the strongswan.conf that points charon at them.
     bool writeIpsec(const VpnServer &server, const VpnConfiguration &configuration);
 
-    // The files that hold the password and the pre-shared key.
-    void removeSecrets();
+    // The peer, which holds the password.
+    void removePeer();
+    // The IPsec files; the secrets hold the pre-shared key.
+    void removeIpsec();
     void removeAll();
 
     // What the last failed write ran into.

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+
+class Core;
+class RasDialerImpl;
+class RasDialerPrivate;
+
+// Owns the PPTP and L2TP worker thread and the dialer on it. Destroying it hangs up
+// whatever is up and waits for the thread.
+class RasDialer
+{
+public:
+    explicit RasDialer(Core *core);
+    ~RasDialer();
+
+    // Lives on the worker thread: reach its slots with queued calls only.
+    RasDialerImpl *impl() const;
+
+private:
+    std::unique_ptr<RasDialerPrivate> d;
+};
