@@ -2,6 +2,7 @@
 """Start-up time and resident memory of the real program, beside the previous commit.
 
   bench_startup.py [--client PATH] [--base REF] [--runs N] [--idle S] [--poll-seconds S]
+                   [--base-client PATH | --overlay FILE...]
 
 Builds REF (HEAD~1 unless told) in a temporary git worktree (tests and benchmarks
 off, only the program, same build type as --client's build folder), measures both
@@ -200,11 +201,16 @@ def git(*arguments):
                           stderr=subprocess.PIPE).stdout.decode().strip()
 
 
-def build_base(reference, folder, build_type, jobs):
-    """Builds the program of `reference` in a worktree under folder; returns its path."""
+def build_base(reference, folder, build_type, jobs, overlay=()):
+    """Builds the program of `reference` in a worktree under folder; returns its path.
+    `overlay` names files of the working tree copied over the worktree's first."""
     source = os.path.join(folder, "src")
     build = os.path.join(folder, "build")
     git("worktree", "add", "--detach", source, reference)
+    for path in overlay:
+        target = os.path.join(source, path)
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        shutil.copy2(os.path.join(TOP, path), target)
     # Relative paths and no build folder in the hash: ccache finds a former run's objects.
     env = dict(os.environ, CCACHE_BASEDIR=folder, CCACHE_NOHASHDIR="1")
     log = os.path.join(folder, "build.log")
@@ -297,6 +303,9 @@ def main():
     parser.add_argument("--idle", type=float, default=60)
     parser.add_argument("--poll-seconds", type=float, default=60)
     parser.add_argument("--jobs", type=int, default=2)
+    parser.add_argument("--overlay", nargs="+", default=[], metavar="FILE",
+                        help="files of the working tree (relative to the top folder) to put over the base commit's "
+                             "before building it, where that commit does not build on its own")
     args = parser.parse_args()
     for number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(number, on_signal)
@@ -314,10 +323,12 @@ def main():
         else:
             commit = git("rev-parse", "--verify", args.base + "^{commit}")
             base_label = "%s (%s)" % (args.base, commit[:10])
+            if args.overlay:
+                base_label += " with %s from the working tree" % " ".join(args.overlay)
             build_type = build_type_of(client)
             say("building %s in a temporary worktree (%s) ..." % (base_label, build_type))
             began = time.monotonic()
-            base = build_base(commit, os.path.join(work, "base"), build_type, args.jobs)
+            base = build_base(commit, os.path.join(work, "base"), build_type, args.jobs, args.overlay)
             say("built in %.0f s" % (time.monotonic() - began))
         programs = [("current", client), ("base", base)]
 
