@@ -10,11 +10,15 @@
 # reason printed) where the machine cannot build the network: not root, no /dev/net/tun,
 # no network namespaces, missing programs.
 #
+# RUN_IN_TESTNET_TIMEOUT (seconds, 240) bounds the program's run, so that the network
+# is taken down even when the program hangs.
+#
 # The program also gets TESTNET_SCRIPT, the path of scripts/testnet, to stop and restart
 # the servers itself (kill-server, start-server).
 set -uo pipefail
 
 readonly SKIP_STATUS=77
+time_limit=${RUN_IN_TESTNET_TIMEOUT:-240}
 here=$(cd "$(dirname "$0")" && pwd)
 testnet=${TESTNET_SCRIPT:-$(cd "$here/../.." && pwd)/scripts/testnet}
 
@@ -47,8 +51,6 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/noxel-e2e.XXXXXX") || exit 1
 net=$work/net
 id=
 child=
-lock_dir=/run/lock
-[[ -d $lock_dir && -w $lock_dir ]] || lock_dir=${TMPDIR:-/tmp}
 
 cleanup() {
     local status=$?
@@ -80,32 +82,30 @@ ns_taken() { # id
     ip netns list 2>/dev/null | grep -qE "^noxel-(srv|cli)-$1( |$)"
 }
 
-# An id from this process number, moving on while one is taken: its namespaces exist, or
-# another wrapper holds its lock (which it keeps until it exits, also while the network is
-# being built).
+# Choosing an id and building its network happen under a lock (on scripts/testnet
+# itself, which always exists), so that two wrappers never take the same id; once
+# built, the network's namespaces mark the id as taken. The id comes from this process
+# number, moving on while one is taken.
+exec {lock_fd}<"$testnet"
+if ! flock -w 600 "$lock_fd"; then
+    say "could not lock $testnet"
+    exit 1
+fi
 first=$(($$ % 200 + 1))
 for ((try = 0; try < 200; ++try)); do
     candidate=$(((first - 1 + try) % 200 + 1))
-    ns_taken "$candidate" && continue
-    exec {lock_fd}>"$lock_dir/noxel-testnet-$candidate.lock" || continue
-    if ! flock -n "$lock_fd"; then
-        exec {lock_fd}>&-
-        continue
+    if ! ns_taken "$candidate"; then
+        id=$candidate
+        break
     fi
-    if ns_taken "$candidate"; then # built by someone that takes no lock
-        exec {lock_fd}>&-
-        continue
-    fi
-    id=$candidate
-    break
 done
 [[ -n $id ]] || {
-    id=
     say "no free test network id"
     exit 1
 }
 
-up_output=$("$testnet" up "$id" "$net")
+# The servers that "up" starts must not inherit the lock.
+up_output=$("$testnet" up "$id" "$net" {lock_fd}<&-)
 status=$?
 if ((status == SKIP_STATUS)); then
     say "skipped: scripts/testnet cannot build a test network here (see its message above)"
@@ -115,6 +115,7 @@ if ((status != 0)); then
     say "'testnet up $id' failed with status $status"
     exit "$status"
 fi
+exec {lock_fd}<&-
 
 # KEY=VALUE lines; values with spaces or quotes come single-quoted, as the shell writes them.
 environment=(TESTNET_SCRIPT="$testnet")
@@ -137,9 +138,12 @@ done <<<"$up_output"
 say "test network $id is up; running $(basename "$program") in $CLIENT_NS"
 # In the background, so that a signal to this script is handled at once (bash runs traps
 # only between foreground commands).
-ip netns exec "$CLIENT_NS" env "${environment[@]}" "$program" "$@" &
+# The time limit stays below the test's own (ctest's kills leave no time to clean up).
+ip netns exec "$CLIENT_NS" env "${environment[@]}" \
+    timeout --kill-after=10 "$time_limit" "$program" "$@" &
 child=$!
 wait "$child"
 status=$?
 child=
+((status == 124)) && say "$(basename "$program") did not finish within $time_limit seconds"
 exit "$status"

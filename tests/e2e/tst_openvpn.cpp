@@ -108,11 +108,15 @@ QStringList tunnelProcesses()
         const QString name = text.mid(open + 1, close - open - 1);
         if (name != QLatin1String("openvpn") && !name.startsWith(QLatin1String("stunnel")))
             continue;
-        // Zombies count: a child nobody reaped is a fault of ours as well.
-        const QString state = text.mid(close + 2, 1);
+        const QStringList fields = text.mid(close + 2).split(QLatin1Char(' '));
+        const QString state = fields.value(0);
+        // A child of ours in any state (a zombie is one nobody reaped), or anything
+        // else running in this namespace. Dead servers of an earlier network may
+        // linger as zombies whose namespace can no longer be read.
+        const bool child = fields.value(1).toLongLong() == QCoreApplication::applicationPid();
         const QString processNamespace
             = QFile::symLinkTarget(QStringLiteral("/proc/") + pid + QStringLiteral("/ns/net"));
-        if (!processNamespace.isEmpty() && processNamespace != ownNamespace)
+        if (!child && (processNamespace.isEmpty() || processNamespace != ownNamespace))
             continue;
         found << pid + QLatin1Char(' ') + name + QLatin1Char(' ') + state;
     }
