@@ -56,6 +56,9 @@ public slots:
                     batch.append(queue.takeFirst());
             }
             QtConcurrent::blockingMap(&pool, batch, PingWrapper{this});
+            // The last batch's threads count as busy until they are back in the pool;
+            // starting the next batch before that runs part of it a second later.
+            pool.waitForDone();
         }
         emit finished();
     }

@@ -252,10 +252,11 @@ private slots:
         QStringList expected = pinged;
         expected.sort();
         QCOMPARE(sorted, expected);
-        // Servers never pinged come first; stale ones follow, oldest first.
-        const QStringList fresh = pinged.filter(QRegularExpression(QStringLiteral("^n")));
-        for (const QString &uid : fresh)
-            QVERIFY2(pings.uids.indexOf(uid) < fresh.size(), qPrintable(pings.uids.join(QLatin1Char(' '))));
+        // Servers never pinged go out in the first round of three, before the stale
+        // ones; the results of one round arrive in any order.
+        const QStringList unmeasured = pinged.filter(QRegularExpression(QStringLiteral("^n")));
+        for (const QString &uid : unmeasured)
+            QVERIFY2(pings.uids.indexOf(uid) < 3, qPrintable(pings.uids.join(QLatin1Char(' '))));
         for (const QString &uid : std::as_const(pinged))
             QVERIFY(manager->server(manager->indexOf(uid)).pingTime().isValid());
     }
