@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // Loads the module and, where the kernel has it built in but the node is
@@ -31,6 +33,7 @@ public:
     Core *core = nullptr;
     bool installing = false;
     bool success = false;
+    bool announced = false; // tapInstallFinished() was emitted
     QProcess *process = nullptr;
     QLabel *icon = nullptr;
     QLabel *text = nullptr;
@@ -145,6 +148,15 @@ void TapInstallDialog::installDriverFinished()
     close();
 }
 
+void TapInstallDialog::done(int result)
+{
+    if (d->installing)
+        return;
+    QDialog::done(result);
+    if (!std::exchange(d->announced, true))
+        emit tapInstallFinished(d->success);
+}
+
 void TapInstallDialog::closeEvent(QCloseEvent *event)
 {
     if (d->installing) {
@@ -152,5 +164,6 @@ void TapInstallDialog::closeEvent(QCloseEvent *event)
         return;
     }
     QDialog::closeEvent(event);
-    emit tapInstallFinished(d->success);
+    if (event->isAccepted() && !std::exchange(d->announced, true))
+        emit tapInstallFinished(d->success);
 }

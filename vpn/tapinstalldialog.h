@@ -24,6 +24,9 @@ signals:
 
 public slots:
     void installDriver();
+    // Escape ends the dialog as closing it does: not during the set-up, and with
+    // tapInstallFinished().
+    void done(int result) override;
 
 private slots:
     void installDriverFinished();
