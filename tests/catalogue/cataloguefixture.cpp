@@ -13,6 +13,10 @@
 #include <QStandardPaths>
 #include <QTcpServer>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace CatalogueFixture {
 
 std::unique_ptr<Core> makeCore(bool openDatabase, const QString &api)
@@ -101,6 +105,19 @@ VpnServer server(const QString &uid, const QString &address, double lat, double 
     country.setName(QStringLiteral("Germany"));
     server.setCountry(country);
     return server;
+}
+
+QString noEchoReason()
+{
+    for (const int type : { SOCK_DGRAM, SOCK_RAW }) {
+        const int fd = ::socket(AF_INET, type | SOCK_CLOEXEC, IPPROTO_ICMP);
+        if (fd >= 0) {
+            ::close(fd);
+            return QString();
+        }
+    }
+    return QStringLiteral("No ICMP socket here: run as root or allow ping sockets with sysctl "
+                          "net.ipv4.ping_group_range.");
 }
 
 QString genericLog(Core *core)

