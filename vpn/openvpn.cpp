@@ -400,6 +400,14 @@ void OpenVpnPrivate::processFinished(int code)
     }
     processId = 0;
     killStunnel();
+    // OpenVPN that ends on its own before the tunnel came up failed: say so.
+    if (state == VpnConnection::Connecting && lastError.isEmpty()) {
+        lastError = QStringLiteral("OpenVPN stopped before the connection was made (exit code %1); the OpenVPN "
+                                   "log says why.")
+                        .arg(code);
+        line(lastError);
+        emit connectionError(server, configuration, lastError);
+    }
     if (socket && socket->state() == QAbstractSocket::ConnectedState) {
         // The management connection ends with the process; it reports the end.
         return;
@@ -602,6 +610,14 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
     }
 
     if (text.contains(QLatin1String("PASSWORD:Need 'Auth' username/password"))) {
+        // A line break would start a command of its own on the management interface.
+        const auto unsafe = [](const QString &value) {
+            return value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r'));
+        };
+        if (unsafe(configuration.username()) || unsafe(configuration.password())) {
+            fail(QStringLiteral("The VPN user name or password holds a line break and cannot be sent."));
+            return;
+        }
         socketCommand(QStringLiteral("username \"Auth\" ") + quoted(configuration.username()));
     } else if (text.contains(QLatin1String("SUCCESS: 'Auth' username entered, but not yet verified"))) {
         socketCommand(QStringLiteral("password \"Auth\" ") + quoted(configuration.password()));

@@ -162,6 +162,8 @@ private slots:
     void configurationFiles_data();
     void configurationFiles();
     void processExitsAtOnce();
+    void lineBreakInCredentialsIsRefused_data();
+    void lineBreakInCredentialsIsRefused();
     void destroyedWhileConnected();
     void managementNeverOpens();
 
@@ -593,12 +595,17 @@ void TestOpenVpn::processExitsAtOnce()
     Session session;
     QVERIFY(session.vpn->open(VpnTest::server(), VpnTest::configuration(Vpn::OpenVpnTcp)));
     QTRY_VERIFY_WITH_TIMEOUT(session.ended(), 15000);
-    QCOMPARE(session.events, (QStringList { QStringLiteral("Connecting"), QStringLiteral("Disconnected") }));
+    // The user is told why, in plain words.
+    const QStringList ended{QStringLiteral("Connecting"),
+                            QStringLiteral("error: OpenVPN stopped before the connection was made (exit code 1); "
+                                           "the OpenVPN log says why."),
+                            QStringLiteral("Disconnected")};
+    QCOMPARE(session.events, ended);
     QVERIFY(fake.record().contains(QStringLiteral("#exit 1")));
     QVERIFY(!QFileInfo::exists(passwordFile()));
     // The retries meant for a slow start stay quiet once the process is gone.
     QTest::qWait(300);
-    QCOMPARE(session.events, (QStringList { QStringLiteral("Connecting"), QStringLiteral("Disconnected") }));
+    QCOMPARE(session.events, ended);
 
     // The driver is free for the next attempt.
     fake.setMode(QStringLiteral("serve"));
@@ -609,6 +616,31 @@ void TestOpenVpn::processExitsAtOnce()
         session.events, (QStringList { QStringLiteral("Connecting"), QStringLiteral("Connected") }), 15000);
     session.vpn->disconnect();
     QTRY_VERIFY_WITH_TIMEOUT(session.ended(), 15000);
+}
+
+void TestOpenVpn::lineBreakInCredentialsIsRefused_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("line feed in the password") << UserName << QStringLiteral("x\nsignal SIGTERM");
+    QTest::newRow("carriage return in the user name") << QStringLiteral("al\rice") << Password;
+}
+
+void TestOpenVpn::lineBreakInCredentialsIsRefused()
+{
+    QFETCH(QString, username);
+    QFETCH(QString, password);
+    // Nothing after the prompt: a line break must never reach the management interface.
+    fake.setDialogue(FakeOpenVpn::handshakeUntilHold()
+                     + QStringList { QStringLiteral("send >PASSWORD:Need 'Auth' username/password") });
+    Session session;
+    QVERIFY(session.vpn->open(VpnTest::server(), VpnTest::configuration(Vpn::OpenVpnTcp, username, password)));
+    QTRY_VERIFY_WITH_TIMEOUT(session.ended(), 15000);
+    QVERIFY(session.events.contains(
+        QStringLiteral("error: The VPN user name or password holds a line break and cannot be sent.")));
+    for (const QString &command : fake.commands())
+        QVERIFY2(!command.startsWith(QLatin1String("username")) && !command.startsWith(QLatin1String("password")),
+                 qPrintable(command));
 }
 
 void TestOpenVpn::destroyedWhileConnected()
