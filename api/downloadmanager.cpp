@@ -15,6 +15,9 @@ DownloadManager::DownloadManager()
 
 DownloadManager::~DownloadManager()
 {
+    // An aborted reply finishes at once: requestFinished() must not run (and
+    // lock the mutex held here) for it.
+    network->disconnect(this);
     QMutexLocker locker(&mutex);
     qDeleteAll(queue);
     for (auto it = active.cbegin(); it != active.cend(); ++it) {

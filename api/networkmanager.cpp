@@ -536,6 +536,9 @@ NetworkManager::NetworkManager(Core *core)
 
 NetworkManager::~NetworkManager()
 {
+    // The socket and its timers belong to the network thread: they must end there.
+    QMetaObject::invokeMethod(
+        d, [this] { delete std::exchange(d->socket, nullptr); }, Qt::BlockingQueuedConnection);
     thread->quit();
     thread->wait();
     delete d;

@@ -330,6 +330,11 @@ VpnClient *Core::vpnClient() const { return d->vpnClient; }
 GeoIp Core::originalIp() const { return d->originalIp; }
 GeoIp Core::vpnIp() const { return d->vpnIp; }
 
+int Core::statusInterval() const
+{
+    return d->statusTimer.isActive() ? d->statusTimer.interval() : 0;
+}
+
 void Core::requestVariables()
 {
     if (d->variablesRequested)

@@ -60,6 +60,9 @@ public:
     // The public address through the VPN; null while not connected.
     GeoIp vpnIp() const;
 
+    // Milliseconds between two account status requests; 0 while none are due.
+    int statusInterval() const;
+
     // Once per run: the provider's variables, texts and links.
     void requestVariables();
     // True when the account is set up, asking the user for it when it is not.

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
+#include <QSaveFile>
 
 ProviderSimulator::ProviderSimulator() = default;
 
@@ -22,11 +23,8 @@ QJsonObject ProviderSimulator::demoData()
 bool ProviderSimulator::start(const QJsonObject &data, const QString &fault)
 {
     const QString dataFile = directory.filePath(QStringLiteral("data.json"));
-    QFile file(dataFile);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!setData(data))
         return false;
-    file.write(QJsonDocument(data).toJson());
-    file.close();
     QDir(directory.path()).mkpath(QStringLiteral("record"));
 
     QStringList arguments{QStringLiteral(NOXEL_PROVIDER_SIM_DIR "/provider_sim.py"), QStringLiteral("--data"),
@@ -45,6 +43,16 @@ bool ProviderSimulator::start(const QJsonObject &data, const QString &fault)
         return false;
     listeningPort = quint16(line.mid(10).toUInt());
     return listeningPort != 0;
+}
+
+bool ProviderSimulator::setData(const QJsonObject &data)
+{
+    // Written aside and renamed, so the simulator never reads half a file.
+    QSaveFile file(directory.filePath(QStringLiteral("data.json")));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.write(QJsonDocument(data).toJson());
+    return file.commit();
 }
 
 void ProviderSimulator::stop()

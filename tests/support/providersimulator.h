@@ -31,6 +31,8 @@ public:
     // "127.0.0.1:port", as NOXEL_API_ADDRESSES takes it.
     QString address() const;
 
+    // Replaces the simulator's data for the envelopes that follow.
+    bool setData(const QJsonObject &data);
     // Switches the fault mode for the answers that follow; empty for none.
     void setFault(const QString &fault);
     // The envelopes received so far, oldest first.

@@ -8,6 +8,13 @@ in one shows up against the other.
 
 Usage: provider_sim.py --data FILE [--port N] [--record DIR] [--fault MODE]
 It prints "LISTENING <port>" on standard output once it accepts connections.
+When the data file's contents change while it runs, the new data applies from
+the next envelope on (accounts handed out as trials are then forgotten).
+
+Account fields beyond the plain ones: "payment_notification" (an object with
+"title", "headline", "text", "forced" and "lock_secs") goes into every account
+status; "login_user_status": false leaves the account status out of the login
+answer.
 
 Fault modes (from --fault, or from the file DIR/fault, read for every answer):
   garbage        answer with a frame that holds no XML
@@ -136,8 +143,13 @@ def text_el(_tag, _value, **attributes):
 
 
 class Provider:
-    def __init__(self, data, record_dir, fault):
+    def __init__(self, data, record_dir, fault, data_file=None):
         self.data = data
+        self.data_file = data_file
+        self.data_text = None
+        if data_file:
+            with open(data_file, "rb") as f:
+                self.data_text = f.read()
         self.record_dir = record_dir
         self.static_fault = fault
         self.lock = threading.Lock()
@@ -161,6 +173,22 @@ class Provider:
             except OSError:
                 pass
         return self.static_fault or ""
+
+    def reload(self):
+        """Takes the data file's contents again when they changed."""
+        if not self.data_file:
+            return
+        try:
+            with open(self.data_file, "rb") as f:
+                text = f.read()
+            if text == self.data_text:
+                return
+            data = json.loads(text)
+        except (OSError, ValueError):
+            return
+        with self.lock:
+            self.data_text = text
+            self.data = data
 
     # Recording --------------------------------------------------------------
 
@@ -274,6 +302,11 @@ class Provider:
         if rows:
             parts.append(el("rows", "".join(el("row", text_el("label", r["label"]) + text_el("value", r["value"]))
                                             for r in rows)))
+        payment = account.get("payment_notification")
+        if payment:
+            parts.append(el("payment-notification",
+                            "".join(text_el(k, payment[k]) for k in ("title", "headline", "text") if k in payment),
+                            forced="true" if payment.get("forced") else None, lock_secs=payment.get("lock_secs")))
         return el("user-status", "".join(parts), update_interval=account.get("update_interval"),
                   timestamp=int(time.time()))
 
@@ -307,6 +340,7 @@ class Provider:
 
     def answer(self, envelope, peer, connection):
         """The answer text for one envelope, and the kind of request it was."""
+        self.reload()
         root = ET.fromstring(envelope)
         header = root.find("header")
         body = root.find("body")
@@ -323,7 +357,8 @@ class Provider:
             if account is None:
                 return auth_fail, kind
             parts = self.common_login_parts(peer)
-            parts.insert(1, self.user_status_xml(account))
+            if account.get("login_user_status", True):
+                parts.insert(1, self.user_status_xml(account))
             return el("login", "".join(parts)), kind
         if kind == "anonymous":
             parts = self.common_login_parts(peer)
@@ -498,7 +533,7 @@ def main():
 
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
-    provider = Provider(data, args.record, "" if args.fault == "wrong-cert" else args.fault)
+    provider = Provider(data, args.record, "" if args.fault == "wrong-cert" else args.fault, args.data)
     server = Server((args.host, args.port), provider, context)
     sys.stdout.write("LISTENING %d\n" % server.server_address[1])
     sys.stdout.flush()
