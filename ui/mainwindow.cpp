@@ -49,7 +49,7 @@ MainWindow::MainWindow(Core *core)
     servers->setSelectionBehavior(QAbstractItemView::SelectRows);
     servers->setSelectionMode(QAbstractItemView::SingleSelection);
     servers->verticalHeader()->hide();
-    servers->horizontalHeader()->setStretchLastSection(true);
+    servers->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(search, &QLineEdit::textChanged, proxy, &QSortFilterProxyModel::setFilterWildcard);
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
         servers->sortByColumn(model->pingColumn(), Qt::AscendingOrder);
