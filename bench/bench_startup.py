@@ -320,6 +320,7 @@ def main():
         base_label = args.base
         if args.base_client:
             base = os.path.abspath(args.base_client)
+            base_label = "the program at %s" % base
         else:
             commit = git("rev-parse", "--verify", args.base + "^{commit}")
             base_label = "%s (%s)" % (args.base, commit[:10])
