@@ -536,9 +536,11 @@ NetworkManager::NetworkManager(Core *core)
 
 NetworkManager::~NetworkManager()
 {
-    // The socket and its timers belong to the network thread: they must end there.
-    QMetaObject::invokeMethod(
-        d, [this] { delete std::exchange(d->socket, nullptr); }, Qt::BlockingQueuedConnection);
+    // The socket and its timers belong to the network thread: they must end
+    // there, once its loop has stopped and can open no other.
+    connect(
+        thread, &QThread::finished, d, [this] { delete std::exchange(d->socket, nullptr); },
+        Qt::DirectConnection);
     thread->quit();
     thread->wait();
     delete d;
