@@ -348,7 +348,8 @@ class Provider:
         kind = request.tag if request is not None else ""
         number = self.record(envelope, kind, peer, connection)
         account = self.account_for(header)
-        has_login = header is not None and header.find("login") is not None
+        login = header.find("login") if header is not None else None
+        has_login = login is not None and bool(login.get("username"))
         auth_fail = '<authentication-failed>Wrong user name or password</authentication-failed>'
         if self.fault() == "auth-fail" and kind in ("login", "login-check", "status", "vpn-servers"):
             return auth_fail, kind
@@ -379,7 +380,8 @@ class Provider:
         if kind == "variables":
             return self.variables_xml(), kind
         if kind == "vpn-servers":
-            if account is None:
+            # The list is public: only a login that is given and wrong is refused.
+            if account is None and has_login:
                 return auth_fail, kind
             return self.servers_xml(), kind
         if kind == "geoip":
