@@ -43,7 +43,7 @@ QList<Server> providerServers()
         server(QStringLiteral("b"), QStringLiteral("Netherlands"), QStringLiteral("Amsterdam"), -1, -1),
         server(QStringLiteral("c"), QStringLiteral("United States"), QStringLiteral("New York"), 30, 12),
         server(QStringLiteral("d"), QStringLiteral("Germany"), QStringLiteral("Berlin"), 30, 40),
-        server(QStringLiteral("e"), QStringLiteral("Switzerland"), QStringLiteral("Zurich"), 100, 0),
+        server(QStringLiteral("e"), QStringLiteral("Switzerland"), QStringLiteral("Zurich"), 100, 5),
         server(QStringLiteral("f"), QStringLiteral("United Kingdom"), QStringLiteral("London"), -1, -1),
         server(QStringLiteral("g"), QStringLiteral("Austria"), QStringLiteral("Vienna"), 0, 12),
         server(QStringLiteral("h"), QStringLiteral("Norway"), QStringLiteral("Stavanger"), 50, 25),
