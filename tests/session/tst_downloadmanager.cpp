@@ -66,15 +66,19 @@ public:
 
     QList<Received> received;
     int connections = 0;
+    int openConnections = 0;
+    int mostOpenConnections = 0;
     int mostWaiting = 0;
 
 protected:
     void incomingConnection(qintptr descriptor) override
     {
         ++connections;
+        mostOpenConnections = std::max(mostOpenConnections, ++openConnections);
         QTcpSocket *socket = createSocket(descriptor);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readRequest(socket); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QObject::destroyed, this, [this] { --openConnections; });
     }
 
     virtual QTcpSocket *createSocket(qintptr descriptor)
@@ -239,6 +243,7 @@ void TestDownloadManager::fiveAtATime()
     QTest::qWait(500);
     QCOMPARE(server.received.size(), 5);
     QCOMPARE(server.waiting(), 5);
+    QCOMPARE(server.openConnections, 5);
     QCOMPARE(manager->activeCount(), 5);
     QVERIFY(finished.isEmpty());
 
@@ -254,6 +259,7 @@ void TestDownloadManager::fiveAtATime()
     server.release();
     QTRY_COMPARE(finished.size(), 6);
     QCOMPARE(server.mostWaiting, 5);
+    QCOMPARE(server.mostOpenConnections, 5);
     for (Download *download : std::as_const(downloads)) {
         QVERIFY(finished.contains(download));
         QCOMPARE(download->data(), QByteArray("payload of " + download->url().path().toUtf8()));
