@@ -3,6 +3,7 @@
 #include "constants.h"
 #include "context.h"
 #include "core.h"
+#include "databasemanager.h"
 #include "fakeopenvpn.h"
 #include "logmanager.h"
 #include "mirrow.h"
@@ -11,6 +12,7 @@
 #include "servervariables.h"
 #include "testhome.h"
 #include "vpnclient.h"
+#include "vpnmanager.h"
 #include "vpntest.h"
 
 #include <QApplication>
@@ -138,6 +140,7 @@ private slots:
     void defaultProtocol_data();
     void defaultProtocol();
     void reportConnectivityFailure();
+    void noPingsWhileConnected();
     void stateStrings_data();
     void stateStrings();
     void stealthToStealth();
@@ -531,6 +534,46 @@ void TestVpnClient::defaultProtocol()
     }
     session.core->configuration()->setLastProtocol(last);
     QCOMPARE(int(session.client->defaultProtocol()), expected);
+}
+
+void TestVpnClient::noPingsWhileConnected()
+{
+    NOXEL_REQUIRE_OPENVPN_CHILD();
+    fake.setDialogue(connectedDialogue());
+    Session session;
+    DatabaseManager *database = session.core->databaseManager();
+    QVERIFY(database->open());
+    QList<VpnServer> list;
+    for (const QString &address : {QStringLiteral("127.0.0.21"), QStringLiteral("127.0.0.22")}) {
+        VpnServer entry;
+        entry.setUid(QStringLiteral("ping-") + address);
+        entry.setHost(address);
+        entry.setAddress(address);
+        list << entry;
+    }
+    QVERIFY(database->updateServers(list));
+    VpnManager *manager = session.core->vpnManager();
+    QSignalSpy ready(manager, &VpnManager::readyConnect);
+    manager->load();
+    QTRY_COMPARE_WITH_TIMEOUT(ready.size(), 1, 10000);
+    const auto pings = [&session] { return session.lines.filter(QStringLiteral("Ping: Received from")).size(); };
+
+    // From now on every ping is stale after a second.
+    session.setVariables({{VAR_PING_UPDATE_INTERVAL, 1}});
+    emit session.core->variablesUpdated();
+    QVERIFY(session.client->connectToServer(server(1), configuration(Vpn::OpenVpnTcp)));
+    QTRY_COMPARE_WITH_TIMEOUT(session.client->state(), VpnConnection::Connected, 15000);
+    QTest::qWait(1500);
+    const int before = pings();
+    // The ping timer's tick while connected sends nothing.
+    QVERIFY(QMetaObject::invokeMethod(manager, "updateNextPings"));
+    QTest::qWait(1500);
+    QCOMPARE(pings(), before);
+
+    // Once disconnected, a round starts at once.
+    session.client->disconnect();
+    QTRY_VERIFY_WITH_TIMEOUT(session.isIdle(), 15000);
+    QTRY_VERIFY_WITH_TIMEOUT(pings() > before, 5000);
 }
 
 void TestVpnClient::reportConnectivityFailure()
