@@ -93,6 +93,8 @@ public:
     QTcpSocket *socket = nullptr;
     QByteArray buffer;
     QString lastError;
+    // The user has been told why this attempt failed.
+    bool errorReported = false;
     QString tunDevice;
     qint64 lastIn = 0;
     qint64 lastOut = 0;
@@ -113,6 +115,7 @@ public:
     void removeSecrets();
     void killStunnel();
     void fail(const QString &message);
+    void reportError(const QString &message);
 
 signals:
     void internalProcessFinished();
@@ -196,6 +199,13 @@ void OpenVpnPrivate::setState(VpnConnection::State newState)
 
 void OpenVpnPrivate::finish()
 {
+    // A tunnel that ends on its own before it came up failed; unless the reason
+    // was already given, say so. Everything OpenVPN said has been read by now.
+    if (state == VpnConnection::Connecting && !errorReported) {
+        const QString message = QStringLiteral("OpenVPN stopped before the connection was made; the OpenVPN log says why.");
+        line(message);
+        reportError(message);
+    }
     removeSecrets();
     if (state != VpnConnection::Disconnected)
         setState(VpnConnection::Disconnected);
@@ -203,11 +213,17 @@ void OpenVpnPrivate::finish()
         emit internalProcessFinished();
 }
 
+void OpenVpnPrivate::reportError(const QString &message)
+{
+    errorReported = true;
+    emit connectionError(server, configuration, message);
+}
+
 void OpenVpnPrivate::fail(const QString &message)
 {
     lastError = message;
     line(message);
-    emit connectionError(server, configuration, message);
+    reportError(message);
     q->disconnect();
 }
 
@@ -400,14 +416,6 @@ void OpenVpnPrivate::processFinished(int code)
     }
     processId = 0;
     killStunnel();
-    // OpenVPN that ends on its own before the tunnel came up failed: say so.
-    if (state == VpnConnection::Connecting && lastError.isEmpty()) {
-        lastError = QStringLiteral("OpenVPN stopped before the connection was made (exit code %1); the OpenVPN "
-                                   "log says why.")
-                        .arg(code);
-        line(lastError);
-        emit connectionError(server, configuration, lastError);
-    }
     if (socket && socket->state() == QAbstractSocket::ConnectedState) {
         // The management connection ends with the process; it reports the end.
         return;
@@ -622,7 +630,7 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
     } else if (text.contains(QLatin1String("SUCCESS: 'Auth' username entered, but not yet verified"))) {
         socketCommand(QStringLiteral("password \"Auth\" ") + quoted(configuration.password()));
     } else if (text.contains(QLatin1String("PASSWORD:Verification Failed: 'Auth'")) || text.contains(QLatin1String("AUTH_FAILED"))) {
-        if (lastError.isEmpty())
+        if (!errorReported)
             fail(QStringLiteral("The VPN server refused the VPN user name or password."));
     } else if (text.contains(QLatin1String("Initialization Sequence Completed With Errors"))) {
         q->disconnect();
@@ -648,7 +656,7 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
                 ? QStringLiteral("The VPN server closed the connection %1 times in a row.").arg(MaximumResets)
                 : lastError;
             lastError = message;
-            emit connectionError(server, configuration, message);
+            reportError(message);
             q->disconnect();
         }
     } else if (permissionDenied.match(text).hasMatch()) {
@@ -772,6 +780,7 @@ bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuratio
     d->resetCounter = 0;
     d->tunWaitCounter = 0;
     d->lastError.clear();
+    d->errorReported = false;
     d->tunDevice.clear();
     if (!d->prepareConfiguration() || d->executable.isEmpty() || d->configFile.isEmpty()
         || !QFileInfo::exists(d->configFile)) {

@@ -597,8 +597,8 @@ void TestOpenVpn::processExitsAtOnce()
     QTRY_VERIFY_WITH_TIMEOUT(session.ended(), 15000);
     // The user is told why, in plain words.
     const QStringList ended{QStringLiteral("Connecting"),
-                            QStringLiteral("error: OpenVPN stopped before the connection was made (exit code 1); "
-                                           "the OpenVPN log says why."),
+                            QStringLiteral("error: OpenVPN stopped before the connection was made; the OpenVPN log "
+                                           "says why."),
                             QStringLiteral("Disconnected")};
     QCOMPARE(session.events, ended);
     QVERIFY(fake.record().contains(QStringLiteral("#exit 1")));
