@@ -3,6 +3,7 @@
 // holds on any machine: sending a login with 1,000 connection statistics, and
 // reading a 5,000-server list.
 
+#include "benchmark.h"
 #include "connectionstat.h"
 #include "envelope.h"
 #include "framecodec.h"
@@ -29,48 +30,6 @@ constexpr int StatCount = 1000;
 constexpr int ServerCount = 5000;
 // What one socket read brings at most.
 constexpr qsizetype ReadSize = 16 * 1024;
-
-struct Timing
-{
-    double msecs;
-    double baselineMsecs;
-};
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double msecsOf(const std::function<void()> &run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// The median run times of the job and of its baseline, after one run of each to warm
-// up. The two take turns so that a change in the machine's load touches both alike.
-Timing measure(const std::function<void()> &job, const std::function<void()> &baseline)
-{
-    job();
-    baseline();
-    std::vector<double> jobTimes;
-    std::vector<double> baselineTimes;
-    for (int i = 0; i < Repetitions; ++i) {
-        jobTimes.push_back(msecsOf(job));
-        baselineTimes.push_back(msecsOf(baseline));
-    }
-    return { median(jobTimes), median(baselineTimes) };
-}
-
-void report(const char *name, const Timing &timing)
-{
-    std::printf("%s: %.1f ms, baseline %.1f ms, ratio %.1f\n", name, timing.msecs, timing.baselineMsecs,
-        timing.msecs / timing.baselineMsecs);
-    std::fflush(stdout);
-}
 
 Envelope::Header header()
 {
@@ -199,12 +158,12 @@ bool benchLogin()
         result = compress2(reinterpret_cast<Bytef *>(compressed.data()), &size,
             reinterpret_cast<const Bytef *>(envelope.constData()), uLong(envelope.size()), 9);
     };
-    const Timing timing = measure(send, baseline);
+    const Benchmark::Timing timing = Benchmark::measure(Repetitions, [] {}, send, baseline);
     if (result != Z_OK || framedSize <= 0) {
         std::fprintf(stderr, "login_1000_stats: encoding failed\n");
         return false;
     }
-    report("login_1000_stats", timing);
+    Benchmark::report("login_1000_stats", timing);
     return true;
 }
 
@@ -253,12 +212,12 @@ bool benchServers()
             ++tokens;
         }
     };
-    const Timing timing = measure(read, baseline);
+    const Benchmark::Timing timing = Benchmark::measure(Repetitions, [] {}, read, baseline);
     if (servers != ServerCount || tokens == 0) {
         std::fprintf(stderr, "vpn_servers_5000: read %lld servers of %d\n", qlonglong(servers), ServerCount);
         return false;
     }
-    report("vpn_servers_5000", timing);
+    Benchmark::report("vpn_servers_5000", timing);
     return true;
 }
 

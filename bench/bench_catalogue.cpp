@@ -3,6 +3,7 @@
 // by ping. The baseline is a bare SQLite insert of the same rows in one transaction,
 // on the same disk in the same process, so that the ratio holds on any machine.
 
+#include "benchmark.h"
 #include "core.h"
 #include "databasemanager.h"
 #include "mirrow.h"
@@ -32,53 +33,6 @@ namespace {
 constexpr int Repetitions = 9;
 constexpr int ServerCount = 10000;
 const QString BaselineConnection = QStringLiteral("bench-baseline");
-
-struct Timing
-{
-    double msecs;
-    double baselineMsecs;
-};
-
-double median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-double msecsOf(const std::function<void()> &run)
-{
-    QElapsedTimer timer;
-    timer.start();
-    run();
-    return double(timer.nsecsElapsed()) / 1e6;
-}
-
-// Median times of job and baseline, taking turns after one run of each to warm up;
-// `prepare` runs untimed before each run of either.
-Timing measure(const std::function<void()> &prepare, const std::function<void()> &job,
-    const std::function<void()> &baseline)
-{
-    prepare();
-    job();
-    prepare();
-    baseline();
-    std::vector<double> jobTimes;
-    std::vector<double> baselineTimes;
-    for (int i = 0; i < Repetitions; ++i) {
-        prepare();
-        jobTimes.push_back(msecsOf(job));
-        prepare();
-        baselineTimes.push_back(msecsOf(baseline));
-    }
-    return { median(jobTimes), median(baselineTimes) };
-}
-
-void report(const char *name, const Timing &timing)
-{
-    std::printf("%s: %.1f ms, baseline %.1f ms, ratio %.1f\n", name, timing.msecs, timing.baselineMsecs,
-        timing.msecs / timing.baselineMsecs);
-    std::fflush(stdout);
-}
 
 // The provider's answer: the "vpn-servers" element with every server's details.
 // Addresses are on loopback, should a ping ever go out.
@@ -302,16 +256,16 @@ int main(int argc, char *argv[])
         // Every refresh after the first: the same servers again, with their pings.
         bench.refresh();
         bench.storePings();
-        const Timing again = measure([&bench] { bench.emptyBaseline(); }, [&bench] { bench.refresh(); },
+        const Benchmark::Timing again = Benchmark::measure(Repetitions, [&bench] { bench.emptyBaseline(); }, [&bench] { bench.refresh(); },
             [&bench] { bench.baselineInsert(); });
         ok = bench.check("refresh_10000");
-        report("refresh_10000", again);
+        Benchmark::report("refresh_10000", again);
 
         // The first refresh of a run with an empty database: every server is new.
-        const Timing first = measure([&bench] { bench.emptyCatalogue(); }, [&bench] { bench.refresh(); },
+        const Benchmark::Timing first = Benchmark::measure(Repetitions, [&bench] { bench.emptyCatalogue(); }, [&bench] { bench.refresh(); },
             [&bench] { bench.baselineInsert(); });
         ok = bench.check("first_refresh_10000") && ok;
-        report("first_refresh_10000", first);
+        Benchmark::report("first_refresh_10000", first);
         bench.tearDown();
     }
     return ok ? 0 : 1;

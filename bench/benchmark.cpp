@@ -1,0 +1,45 @@
+#include "benchmark.h"
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+double Benchmark::median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double Benchmark::msecsOf(const std::function<void()> &run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+Benchmark::Timing Benchmark::measure(int repetitions, const std::function<void()> &prepare,
+                                     const std::function<void()> &job, const std::function<void()> &baseline)
+{
+    prepare();
+    job();
+    prepare();
+    baseline();
+    std::vector<double> jobTimes;
+    std::vector<double> baselineTimes;
+    for (int i = 0; i < repetitions; ++i) {
+        prepare();
+        jobTimes.push_back(msecsOf(job));
+        prepare();
+        baselineTimes.push_back(msecsOf(baseline));
+    }
+    return {median(jobTimes), median(baselineTimes)};
+}
+
+void Benchmark::report(const char *name, const Timing &timing)
+{
+    std::printf("%s: %.1f ms, baseline %.1f ms, ratio %.1f\n", name, timing.msecs, timing.baselineMsecs,
+                timing.msecs / timing.baselineMsecs);
+    std::fflush(stdout);
+}
