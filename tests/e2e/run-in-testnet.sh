@@ -85,15 +85,17 @@ ns_taken() { # id
 # Choosing an id and building its network happen under a lock (on scripts/testnet
 # itself, which always exists), so that two wrappers never take the same id; once
 # built, the network's namespaces mark the id as taken. The id comes from this process
-# number, moving on while one is taken.
+# number, moving on while one is taken. Id 200 is the demo's (scripts/run), which takes
+# its network down on start, so it is never used here.
+readonly DEMO_ID=200
 exec {lock_fd}<"$testnet"
 if ! flock -w 600 "$lock_fd"; then
     say "could not lock $testnet"
     exit 1
 fi
-first=$(($$ % 200 + 1))
-for ((try = 0; try < 200; ++try)); do
-    candidate=$(((first - 1 + try) % 200 + 1))
+first=$(($$ % (DEMO_ID - 1) + 1))
+for ((try = 0; try < DEMO_ID - 1; ++try)); do
+    candidate=$(((first - 1 + try) % (DEMO_ID - 1) + 1))
     if ! ns_taken "$candidate"; then
         id=$candidate
         break

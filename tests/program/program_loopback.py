@@ -98,11 +98,14 @@ def main():
             checks.check(login is None or not login.get("username"), "the anonymous login carries no user name",
                          anonymous[2])
             simulator.wait_envelope("variables", before, STEP_TIMEOUT, client=client)
-            simulator.wait_envelope("geoip", before, STEP_TIMEOUT, client=client)
-            checks.check(True, "first start: 'anonymous', 'variables' and 'geoip' envelopes reach the provider")
+            geoip = simulator.wait_envelope("geoip", before, STEP_TIMEOUT, client=client)
+            say("first start: 'anonymous', 'variables' and 'geoip' envelopes reached the provider")
+            # The geo-IP request uses the mode the login's answer gives.
+            checks.check(anonymous[0] < geoip[0], "first start: the geo-IP request follows the anonymous login",
+                         "envelopes %d (anonymous) and %d (geoip)" % (anonymous[0], geoip[0]))
             client.wait_log(r"Anonymous login request succeeded", STEP_TIMEOUT)
             client.wait_log(r"GeoIp request finished: 198\.51\.100\.23 \(Berlin\)", STEP_TIMEOUT)
-            checks.check(True, "first start: the anonymous login and the geo-IP answer are applied")
+            say("first start: the anonymous login and the geo-IP answer arrived")
             checks.check(not simulator.envelopes_after(before, "login"), "first start: no account login is sent")
         except Failure as failure:
             checks.fail("first start: %s" % failure)
@@ -133,7 +136,7 @@ def main():
             simulator.wait_envelope("geoip", before, STEP_TIMEOUT, client=client)
             client.wait_log(r"Login request succeeded", STEP_TIMEOUT)
             client.wait_log(r"Server list updated: %d servers" % len(data["servers"]), STEP_TIMEOUT)
-            checks.check(True, "login: the server list arrives")
+            say("login: the server list arrived")
             rows = server_rows(home)
             uids = sorted(row[0] for row in rows) if isinstance(rows, list) else rows
             checks.check(uids == sorted(s["uid"] for s in data["servers"]),
@@ -142,7 +145,7 @@ def main():
             checks.check(settings.get("default_protocol") == "ovpn_udp",
                          "login: the variables arrive (default_protocol in the settings)", repr(settings))
             client.wait_log(r"GeoIp request finished: 198\.51\.100\.23 \(Berlin\)", STEP_TIMEOUT)
-            checks.check(True, "login: the geo-IP answer is applied")
+            say("login: the geo-IP answer arrived")
         except Failure as failure:
             checks.fail("login: %s" % failure)
         quit_client(checks, client, "login")

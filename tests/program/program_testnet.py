@@ -159,20 +159,23 @@ def main():
         say("-- 1. first start without credentials")
         before = start_client("anonymous")
         try:
-            simulator.wait_envelope("anonymous", before, STEP_TIMEOUT, client=client)
+            anonymous = simulator.wait_envelope("anonymous", before, STEP_TIMEOUT, client=client)
             simulator.wait_envelope("variables", before, STEP_TIMEOUT, client=client)
             geoip = simulator.wait_envelope("geoip", before, STEP_TIMEOUT, client=client)
-            checks.check(True, "first start: 'anonymous', 'variables' and 'geoip' envelopes reach the provider")
+            say("first start: 'anonymous', 'variables' and 'geoip' envelopes reached the provider")
+            # The geo-IP request uses the mode the login's answer gives.
+            checks.check(anonymous[0] < geoip[0], "first start: the geo-IP request follows the anonymous login",
+                         "envelopes %d (anonymous) and %d (geoip)" % (anonymous[0], geoip[0]))
             checks.check(simulator.peer_of(geoip[0]) == env["CLIENT_ADDRESS"],
                          "first start: the provider sees the client's own address",
                          "peer: %s" % simulator.peer_of(geoip[0]))
             checks.check(not simulator.envelopes_after(before, "login"), "first start: no account login is sent")
             client.wait_log(r"GeoIp request finished: 198\.51\.100\.23 \(Berlin\)", STEP_TIMEOUT)
-            checks.check(True, "first start: the geo-IP answer is applied")
+            say("first start: the geo-IP answer arrived")
             # The server list is public: it arrives and is pinged before any account exists.
             client.wait_log(r"Server list updated: %d servers" % len(data["servers"]), STEP_TIMEOUT)
             client.wait_log(r"Ping: Received from %s" % re.escape(env["SERVER_ADDRESS"]), STEP_TIMEOUT)
-            checks.check(True, "first start: the server list arrives and its servers are pinged")
+            say("first start: the server list arrived and its servers were pinged")
         except Failure as failure:
             checks.fail("first start: %s" % failure)
         quit_client("first start")
@@ -187,11 +190,13 @@ def main():
             checks.check(header is not None and header.get("username") == user
                          and header.get("password") == sha1(account["password"]),
                          "login: the envelope carries the user name and the password's SHA-1 digest", login[2])
-            simulator.wait_envelope("vpn-servers", login[0], STEP_TIMEOUT, client=client)
+            servers = simulator.wait_envelope("vpn-servers", login[0], STEP_TIMEOUT, client=client)
+            header = ET.fromstring(servers[2]).find("header/login")
+            checks.check(header is not None and header.get("username") == user,
+                         "login: the server list is asked for with the account", servers[2])
             simulator.wait_envelope("geoip", login[0], STEP_TIMEOUT, client=client)
-            checks.check(True, "login: 'vpn-servers' and 'geoip' follow the login")
             client.wait_log(r"Server list updated: %d servers" % len(data["servers"]), STEP_TIMEOUT)
-            checks.check(True, "login: the server list is applied")
+            say("login: 'vpn-servers' and 'geoip' followed the login; the server list arrived")
         except Failure as failure:
             checks.fail("login: %s" % failure)
         quit_client("login")
@@ -204,10 +209,12 @@ def main():
         connected = False
         try:
             berlin = client.wait_log(r"GeoIp request finished: 198\.51\.100\.23 \(Berlin\)", STEP_TIMEOUT)
-            client.wait_log(r"Auto-connecting to VPN server", CONNECT_TIMEOUT)
+            auto = client.wait_log(r"Auto-connecting to VPN server", CONNECT_TIMEOUT)
             up = client.wait_log(r"VPN connection state changed from 1 to 2", CONNECT_TIMEOUT)
             connected = True
-            checks.check(True, "connect: the VPN state reaches 2 (Connected)")
+            # Auto-connect waits for the address seen before connecting, to tell it from the VPN's.
+            checks.check(berlin < auto < up, "connect: auto-connect starts once the original address is known, "
+                         "and the VPN state reaches 2 (Connected)", "log lines %d, %d, %d" % (berlin, auto, up))
             settings = home.read_settings()
             checks.check(settings.get("default_protocol") == "ovpn_udp",
                          "connect: the provider's default protocol is ovpn_udp", repr(settings))
@@ -240,13 +247,14 @@ def main():
             try:
                 mark = len(client.log_lines())
                 simulator.update_account(user, update_interval=2, vpn_disconnect=True)
-                client.wait_log(r"The provider asked to drop the VPN connection", STEP_TIMEOUT, after=mark)
-                client.wait_log(r"VPN connection state changed from \d to 0", STEP_TIMEOUT, after=mark)
-                checks.check(True, "vpn-disconnect: the VPN state goes to 0 (Disconnected)")
+                asked = client.wait_log(r"The provider asked to drop the VPN connection", STEP_TIMEOUT, after=mark)
+                down = client.wait_log(r"VPN connection state changed from \d to 0", STEP_TIMEOUT, after=mark)
+                checks.check(asked < down, "vpn-disconnect: the VPN state goes to 0 (Disconnected) on the "
+                             "provider's request", "log lines %d (request), %d (state 0)" % (asked, down))
                 gone = wait_for(lambda: not network.tun_devices(), TUN_TIMEOUT)
                 checks.check(bool(gone), "vpn-disconnect: the tun device disappears", network.describe())
                 client.wait_log(r"GeoIp request finished: 198\.51\.100\.23 \(Berlin\)", STEP_TIMEOUT, after=mark)
-                checks.check(True, "vpn-disconnect: the geo-IP answer is the original one again")
+                say("vpn-disconnect: the geo-IP answer is the original one again")
             except Failure as failure:
                 checks.fail("vpn-disconnect: %s" % failure)
         else:
@@ -261,7 +269,7 @@ def main():
         before = start_client("statistics")
         try:
             client.wait_log(r"VPN connection state changed from 1 to 2", CONNECT_TIMEOUT)
-            checks.check(True, "statistics: connected again")
+            say("statistics: connected again")
             sent = [n for n, k, text in simulator.envelopes_after(before)
                     if k in ("status", "login") and has_stats(text)]
             checks.check(not sent, "statistics: none delivered before quitting", repr(sent))
