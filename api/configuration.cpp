@@ -1,6 +1,6 @@
 #include "configuration.h"
 
-#include "platformmanager.h"
+#include "winutils.h"
 
 #include <QReadWriteLock>
 #include <QSettings>
@@ -121,7 +121,7 @@ Configuration::Configuration()
     }
 
     // The autostart entry on disk wins over the stored value.
-    d->autoStart = PlatformManager::isAutoStartShortcutPresent();
+    d->autoStart = WinUtils::isAutoStartShortcutPresent();
     settings.setValue(KeyAutoStart, d->autoStart);
 
     bool ok = false;
@@ -217,7 +217,7 @@ void Configuration::setAutoStart(bool autoStart)
 {
     if (!d->update(&ConfigurationPrivate::autoStart, autoStart, KeyAutoStart, false))
         return;
-    PlatformManager::setAutoStartShortcut(autoStart);
+    WinUtils::setAutoStartShortcut(autoStart);
     notify();
 }
 

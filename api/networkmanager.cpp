@@ -1,22 +1,15 @@
 #include "networkmanager.h"
 
 #include "addresspool.h"
-#include "configuration.h"
 #include "connectionstat.h"
-#include "core.h"
 #include "envelope.h"
 #include "framecodec.h"
-#include "localemanager.h"
 #include "logmanager.h"
-#include "platformmanager.h"
 #include "request.h"
-#include "vpnclient.h"
-#include "vpnserver.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
-#include <QGuiApplication>
 #include <QMutex>
 #include <QReadWriteLock>
 #include <QSslCertificate>
@@ -52,11 +45,10 @@ class NetworkManagerPrivate : public QObject
     Q_OBJECT
 
 public:
-    NetworkManagerPrivate(Core *core, double devicePixelRatio);
+    explicit NetworkManagerPrivate(LogManager *logManager);
     ~NetworkManagerPrivate() override;
 
-    Core *core;
-    const double devicePixelRatio;
+    LogManager *logManager;
     bool scheduled = false;
     bool authFailed = false;
     int errorCount = 0;
@@ -71,7 +63,9 @@ public:
     QSslSocket *socket = nullptr;
     QList<QSslCertificate> pinned;
 
-    QMutex mutex;
+    mutable QMutex mutex;
+    ClientFacts facts; // guarded by mutex
+    QString activeServerUid; // guarded by mutex
     std::deque<Request *> queue;
     Request *current = nullptr;
     QList<Request *> cancelled;
@@ -95,6 +89,7 @@ public slots:
 
 signals:
     void authFailedChanged();
+    void unreachable();
     void bytesRead(qlonglong bytes);
     void bytesWritten(qlonglong bytes);
 
@@ -108,9 +103,8 @@ private:
     Envelope::Header header() const;
 };
 
-NetworkManagerPrivate::NetworkManagerPrivate(Core *core, double devicePixelRatio)
-    : core(core)
-    , devicePixelRatio(devicePixelRatio)
+NetworkManagerPrivate::NetworkManagerPrivate(LogManager *logManager)
+    : logManager(logManager)
     , pool(std::make_unique<AddressPool>())
 {
     QFile file(PinnedCertificate);
@@ -204,16 +198,21 @@ void NetworkManagerPrivate::sendCurrent()
 
 Envelope::Header NetworkManagerPrivate::header() const
 {
+    ClientFacts client;
+    {
+        QMutexLocker locker(&mutex);
+        client = facts;
+    }
     Envelope::Header header;
-    header.language = core->localeManager()->language();
-    header.country = core->localeManager()->countryCode();
+    header.language = client.language;
+    header.country = client.country;
     header.utcOffsetMinutes = QDateTime::currentDateTime().offsetFromUtc() / 60;
     header.version = QCoreApplication::applicationVersion();
-    header.devicePixelRatio = devicePixelRatio;
-    header.debug = core->configuration()->debug();
-    header.osName = PlatformManager::osName();
-    header.cpu = PlatformManager::processorInfo().name;
-    header.storedCredentials = core->configuration()->credentials();
+    header.devicePixelRatio = client.devicePixelRatio;
+    header.debug = client.debug;
+    header.osName = client.osName;
+    header.cpu = client.cpu;
+    header.storedCredentials = client.storedCredentials;
     return header;
 }
 
@@ -318,7 +317,7 @@ void NetworkManagerPrivate::socketError(QAbstractSocket::SocketError error)
     const QString reason = socket->errorString();
     const QString address = currentAddress.description();
     dropSocket();
-    core->logManager()->addDataWithTimestamp(LogManager::GenericLevel,
+    logManager->addDataWithTimestamp(LogManager::GenericLevel,
                                              "API connection to " + address.toUtf8() + " failed: " + reason.toUtf8());
 
     if (errorCount >= UnreachableAfterErrors || error == QAbstractSocket::NetworkError)
@@ -344,22 +343,20 @@ void NetworkManagerPrivate::socketError(QAbstractSocket::SocketError error)
 
 void NetworkManagerPrivate::markUnreachable()
 {
-    core->logManager()->addDataWithTimestamp(
+    logManager->addDataWithTimestamp(
         LogManager::GenericLevel, "The provider's API is unreachable after " + QByteArray::number(errorCount + 1) + " attempts");
-    VpnClient *vpnClient = core->vpnClient();
-    QMetaObject::invokeMethod(vpnClient, &VpnClient::reportConnectivityFailure, Qt::QueuedConnection);
-    const VpnServer server = vpnClient->currentServer();
-    if (server.isNull())
-        return;
+    emit unreachable();
     QMutexLocker locker(&mutex);
+    if (activeServerUid.isEmpty())
+        return;
     for (Request *request : queue) {
         QList<ConnectionStat> stats = request->stats();
         bool changed = false;
         for (ConnectionStat &stat : stats) {
-            if (stat.serverUid() != server.uid())
+            if (stat.serverUid() != activeServerUid)
                 continue;
             stat.setStatus(ConnectionStat::Broken);
-            stat.setText(core->logManager()->latest(stat.protocol()));
+            stat.setText(logManager->latest(stat.protocol()));
             changed = true;
         }
         if (changed)
@@ -380,7 +377,7 @@ void NetworkManagerPrivate::socketRead()
     for (const FrameCodec::Frame &frame : frames)
         processFrame(frame);
     if (broken) {
-        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel,
+        logManager->addDataWithTimestamp(LogManager::GenericLevel,
                                                  "NetworkManager: the server announced an answer too large to accept");
         Request *request;
         {
@@ -398,7 +395,7 @@ void NetworkManagerPrivate::finishCorrupted(Request *request, bool warn)
 {
     if (warn) {
         qWarning("NetworkManager: Incomming data is corrupted");
-        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, "NetworkManager: Incomming data is corrupted");
+        logManager->addDataWithTimestamp(LogManager::GenericLevel, "NetworkManager: Incomming data is corrupted");
     }
     bool wasCancelled;
     {
@@ -519,15 +516,14 @@ void NetworkManagerPrivate::setAddresses(const QList<NetworkAddress> &addresses)
         pool->setAddresses(addresses);
 }
 
-NetworkManager::NetworkManager(Core *core)
-    : QObject(core)
-    , d(nullptr)
+NetworkManager::NetworkManager(LogManager *logManager, QObject *parent)
+    : QObject(parent)
+    , d(new NetworkManagerPrivate(logManager))
     , thread(new QThread(this))
 {
-    const auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
-    d = new NetworkManagerPrivate(core, app ? app->devicePixelRatio() : 1.0);
     d->moveToThread(thread);
     connect(d, &NetworkManagerPrivate::authFailedChanged, this, &NetworkManager::authFailed);
+    connect(d, &NetworkManagerPrivate::unreachable, this, &NetworkManager::unreachable);
     connect(d, &NetworkManagerPrivate::bytesRead, this, &NetworkManager::bytesRead);
     connect(d, &NetworkManagerPrivate::bytesWritten, this, &NetworkManager::bytesWritten);
     thread->setObjectName(QStringLiteral("NetworkManager"));
@@ -544,6 +540,18 @@ NetworkManager::~NetworkManager()
     thread->quit();
     thread->wait();
     delete d;
+}
+
+void NetworkManager::setClientFacts(const ClientFacts &facts)
+{
+    QMutexLocker locker(&d->mutex);
+    d->facts = facts;
+}
+
+void NetworkManager::setActiveServerUid(const QString &uid)
+{
+    QMutexLocker locker(&d->mutex);
+    d->activeServerUid = uid;
 }
 
 void NetworkManager::addRequest(Request *request)

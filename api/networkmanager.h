@@ -1,11 +1,12 @@
 #pragma once
 
+#include "clientfacts.h"
 #include "networkaddress.h"
 
 #include <QList>
 #include <QObject>
 
-class Core;
+class LogManager;
 class NetworkManagerPrivate;
 class QThread;
 class Request;
@@ -18,7 +19,7 @@ class NetworkManager : public QObject
     Q_OBJECT
 
 public:
-    explicit NetworkManager(Core *core);
+    explicit NetworkManager(LogManager *logManager, QObject *parent = nullptr);
     ~NetworkManager() override;
 
     void addRequest(Request *request);
@@ -27,6 +28,11 @@ public:
     // answer comes, and is not reported.
     bool cancelRequest(Request *request);
     void setAddresses(const QList<NetworkAddress> &addresses);
+    // Goes into the header of every request sent from now on; any thread.
+    void setClientFacts(const ClientFacts &facts);
+    // The VPN server in use, empty when none: statistics of that server waiting in
+    // the queue are marked broken when the API becomes unreachable. Any thread.
+    void setActiveServerUid(const QString &uid);
 
     qint64 totalBytesRead() const;
     qint64 totalBytesWritten() const;
@@ -35,6 +41,8 @@ public:
 signals:
     // The provider refused the login; emitted once until a login succeeds again.
     void authFailed();
+    // The API keeps failing, so the VPN connection in use is judged broken.
+    void unreachable();
     void bytesRead(qlonglong bytes);
     void bytesWritten(qlonglong bytes);
 

@@ -1,6 +1,6 @@
 #include "trialrequest.h"
 
-#include "platformmanager.h"
+#include "winutils.h"
 #include "xmlanswer.h"
 
 #include <QXmlStreamWriter>
@@ -21,7 +21,7 @@ void TrialRequest::writeBody(QXmlStreamWriter &writer) const
     if (!email.isEmpty())
         writer.writeTextElement(QStringLiteral("email"), email);
     writer.writeStartElement(QStringLiteral("identifiers"));
-    const QStringList addresses = PlatformManager::hardwareAddresses();
+    const QStringList addresses = WinUtils::hardwareAddresses();
     for (const QString &address : addresses) {
         writer.writeStartElement(QStringLiteral("identifier"));
         writer.writeAttribute(QStringLiteral("type"), QStringLiteral("eth-mac"));

@@ -8,33 +8,30 @@
 #include "errorreportrequest.h"
 #include "geoiprequest.h"
 #include "localemanager.h"
-#include "logindialog.h"
 #include "loginrequest.h"
 #include "logmanager.h"
 #include "logmanagerfilter.h"
 #include "networkmanager.h"
-#include "paymentdialog.h"
 #include "platformmanager.h"
 #include "servervariables.h"
+#include "sessionfeedback.h"
 #include "statusrequest.h"
 #include "trafficmanager.h"
 #include "urlrequest.h"
 #include "variablesrequest.h"
 #include "vpnclient.h"
 #include "vpnmanager.h"
-#include "wizarddialog.h"
+#include "vpnservermodel.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
 #include <QFontDatabase>
-#include <QMessageBox>
-#include <QPointer>
+#include <QGuiApplication>
 #include <QProcess>
 #include <QReadWriteLock>
 #include <QSettings>
 #include <QTimer>
-#include <QWidget>
 
 #include <deque>
 
@@ -66,7 +63,7 @@ public:
     bool variablesRequested = false;
     // In construction order; the configuration reads the platform, the rest may read both.
     std::unique_ptr<PlatformManager> platformManager;
-    QPointer<QWidget> mainWindow;
+    SessionFeedback *feedback = nullptr;
     std::unique_ptr<Configuration> configuration;
     std::unique_ptr<Context> context;
     std::unique_ptr<LocaleManager> localeManager;
@@ -93,9 +90,6 @@ public:
     UrlRequest *urlRequest = nullptr;
     std::deque<ErrorReport> errorReports;
     ErrorReportRequest *errorReportRequest = nullptr;
-    QPointer<QDialog> wizardDialog;
-    QPointer<QDialog> loginDialog;
-    QPointer<QDialog> paymentDialog;
     QDateTime nextPaymentPrompt;
 
     void log(const QByteArray &line) const { logManager->addDataWithTimestamp(LogManager::GenericLevel, line); }
@@ -106,6 +100,21 @@ public:
         QObject::connect(request, &Request::requestFinished, q, finished);
         networkManager->addRequest(request);
         return request;
+    }
+
+    // What every request's header says about this client.
+    void pushClientFacts()
+    {
+        ClientFacts facts;
+        facts.language = localeManager->language();
+        facts.country = localeManager->countryCode();
+        const auto *app = qobject_cast<QGuiApplication *>(QCoreApplication::instance());
+        facts.devicePixelRatio = app ? app->devicePixelRatio() : 1.0;
+        facts.debug = configuration->debug();
+        facts.osName = PlatformManager::osName();
+        facts.cpu = PlatformManager::processorInfo().name;
+        facts.storedCredentials = configuration->credentials();
+        networkManager->setClientFacts(facts);
     }
 
     void attachStatistics(Request *request)
@@ -169,18 +178,13 @@ public:
 
     void handlePaymentNotification(const PaymentNotification &notification)
     {
-        if (notification.isNull() || paymentDialog)
+        if (notification.isNull() || !feedback)
             return;
         const QDateTime now = QDateTime::currentDateTime();
         if (nextPaymentPrompt.isValid() && now < nextPaymentPrompt && !notification.isForced())
             return;
-        nextPaymentPrompt = notification.lockSecs() > 0 ? now.addSecs(notification.lockSecs()) : QDateTime();
-        auto *dialog = new PaymentDialog(q, mainWindow);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        dialog->setNotification(notification);
-        paymentDialog = dialog;
-        dialog->showNormal();
-        dialog->activateWindow();
+        if (feedback->offerPayment(notification))
+            nextPaymentPrompt = notification.lockSecs() > 0 ? now.addSecs(notification.lockSecs()) : QDateTime();
     }
 
     void sendNextLink()
@@ -192,17 +196,6 @@ public:
         urlRequest = send(new UrlRequest(item.name, item.parameters), &Core::urlRequestFinished);
     }
 
-    // Runs a modal login dialog; true when the user logged in.
-    bool runLoginDialog()
-    {
-        auto *dialog = new LoginDialog(q, mainWindow);
-        dialog->setAttribute(Qt::WA_DeleteOnClose);
-        loginDialog = dialog;
-        dialog->activateWindow();
-        dialog->raise();
-        dialog->setFocus();
-        return dialog->exec() == QDialog::Accepted;
-    }
 };
 
 Core::Core(QObject *parent)
@@ -210,19 +203,35 @@ Core::Core(QObject *parent)
     , d(new CorePrivate)
 {
     d->q = this;
-    d->platformManager = std::make_unique<PlatformManager>(this);
+    d->platformManager = std::make_unique<PlatformManager>();
     d->configuration = std::make_unique<Configuration>();
     d->context = std::make_unique<Context>();
     d->localeManager = std::make_unique<LocaleManager>();
-    d->logFilter = std::make_unique<LogManagerFilter>(this);
+    d->logFilter = std::make_unique<LogManagerFilter>(d->context.get());
     d->logManager = new LogManager(d->logFilter.get(), this);
-    d->databaseManager = std::make_unique<DatabaseManager>(this);
+    d->databaseManager = std::make_unique<DatabaseManager>(d->logManager);
     d->downloadManager = std::make_unique<DownloadManager>();
-    d->networkManager = new NetworkManager(this);
-    d->vpnManager = std::make_unique<VpnManager>(this);
-    d->vpnClient = new VpnClient(this, d->vpnManager.get());
+    d->networkManager = new NetworkManager(d->logManager, this);
+    d->vpnManager = std::make_unique<VpnManager>(d->logManager, d->context.get(), d->networkManager,
+                                                 d->databaseManager.get());
+    d->vpnClient = new VpnClient(d->logManager, d->configuration.get(), d->context.get(), d->databaseManager.get(),
+                                 d->vpnManager.get(), this);
+    d->pushClientFacts();
+
+    // The request header follows the language and the stored login.
+    connect(d->configuration.get(), &Configuration::changed, this, [this] { d->pushClientFacts(); });
+    connect(d->localeManager.get(), &LocaleManager::languageChanged, this, [this] { d->pushClientFacts(); });
+
+    VpnManager *catalogue = d->vpnManager.get();
+    connect(this, &Core::loggedIn, catalogue, &VpnManager::updateVpnServers);
+    connect(d->localeManager.get(), &LocaleManager::languageChanged, catalogue, &VpnManager::updateVpnServers);
+    connect(this, &Core::variablesUpdated, catalogue, &VpnManager::variablesUpdated);
+    // The catalogue measures distances from here before auto-connect picks the nearest server.
+    connect(this, &Core::originalIpChanged, catalogue, &VpnManager::setOriginalIp);
+    connect(this, &Core::originalIpChanged, d->vpnClient, &VpnClient::setOriginalIp);
 
     connect(d->networkManager, &NetworkManager::authFailed, this, &Core::handleAuthFailure);
+    connect(d->networkManager, &NetworkManager::unreachable, d->vpnClient, &VpnClient::reportConnectivityFailure);
     connect(d->vpnClient, &VpnClient::vpnConnectionStateChanged, this, &Core::vpnConnectionStateChanged);
     connect(d->platformManager.get(), &PlatformManager::powerSuspend, this, &Core::handlePowerSuspend);
     connect(d->localeManager.get(), &LocaleManager::languageChanged, this, qOverload<>(&Core::updateStatus));
@@ -264,6 +273,7 @@ bool Core::initialize()
         QFontDatabase::addApplicationFontFromData(font.readAll());
 
     d->localeManager->initialize();
+    d->pushClientFacts();
     if (!PlatformManager::initializePlatform(d->logManager))
         return false;
     d->databaseManager->open();
@@ -297,14 +307,21 @@ bool Core::isPlatformReady() const
     return d->platformManager && d->platformManager->isReady();
 }
 
-void Core::setMainWindow(QWidget *window)
+void Core::setSessionFeedback(SessionFeedback *feedback)
 {
-    d->mainWindow = window;
+    d->feedback = feedback;
 }
 
-QWidget *Core::mainWindow() const
+void Core::connectServerModel(VpnServerModel *model)
 {
-    return d->mainWindow;
+    VpnClient *client = d->vpnClient;
+    connect(this, &Core::originalIpChanged, model, &VpnServerModel::setOriginalIp);
+    connect(this, &Core::userStatusUpdated, model, &VpnServerModel::setUserStatus);
+    connect(client, &VpnClient::vpnConnectionStateChanged, model, [model, client](VpnConnection::State state) {
+        model->setCurrentServer(state == VpnConnection::Disconnected ? VpnServer() : client->currentServer());
+    });
+    model->setOriginalIp(d->originalIp);
+    model->setUserStatus(d->context->userStatus());
 }
 
 void Core::setBusy(bool busy)
@@ -434,7 +451,7 @@ void Core::updateStatus(bool showAnimation)
 {
     if (!d->configuration->hasCredentials())
         return;
-    if (showAnimation && d->mainWindow)
+    if (showAnimation)
         emit statusRefreshStarted();
     if (d->statusRequest)
         return;
@@ -514,6 +531,11 @@ void Core::geoIpRequestFinished()
 
 void Core::vpnConnectionStateChanged(VpnConnection::State state)
 {
+    // What the log masks and which statistics an unreachable API marks broken.
+    const VpnServer server = state == VpnConnection::Disconnected ? VpnServer() : d->vpnClient->currentServer();
+    d->logFilter->setCurrentHost(server.host());
+    d->networkManager->setActiveServerUid(server.uid());
+    d->vpnManager->setTunnelActive(state != VpnConnection::Disconnected);
     if (state == VpnConnection::Disconnected) {
         if (!d->vpnIp.isNull()) {
             d->vpnIp = GeoIp();
@@ -535,27 +557,22 @@ void Core::tryPerformOnlineUpdate()
         return;
     d->updateAvailable = false;
     const QString updater = updaterPath();
-    if (!QFile::exists(updater))
-        return;
-    const QMessageBox::StandardButton answer = QMessageBox::question(
-        nullptr, tr("Update available"),
-        tr("A new version of this software is available. Would you like to start the auto update? The software will "
-           "be closed and any VPN connection terminated during the update process."),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    if (answer != QMessageBox::Yes)
+    if (!QFile::exists(updater) || !d->feedback || !d->feedback->confirmUpdate())
         return;
     const QString argument = d->updateOptional ? QStringLiteral("/checknow") : QStringLiteral("/silentall");
-    if (QProcess::startDetached(updater, {argument}) && d->mainWindow)
-        d->mainWindow->close();
+    if (QProcess::startDetached(updater, {argument}))
+        d->feedback->quit();
 }
 
 bool Core::ensureLoggedIn()
 {
     if (d->configuration->isWizardCompleted())
         return true;
+    if (!d->feedback)
+        return false;
     d->busy = true;
     if (d->context->isValid() && !d->context->boolVariable(VAR_TRIAL_ENABLED, true)) {
-        const bool accepted = d->runLoginDialog();
+        const bool accepted = d->feedback->askForLogin();
         if (accepted) {
             d->configuration->setWizardCompleted(true);
             d->configuration->setTrialUid(QString());
@@ -564,41 +581,38 @@ bool Core::ensureLoggedIn()
         d->busy = false;
         return accepted;
     }
-    auto *wizard = new WizardDialog(this);
-    wizard->setAttribute(Qt::WA_DeleteOnClose);
-    d->wizardDialog = wizard;
-    const bool accepted = wizard->exec() == QDialog::Accepted;
+    const bool accepted = d->feedback->runWizard();
     d->busy = false;
     return accepted;
 }
 
 void Core::checkWizard()
 {
-    if (d->wizardDialog || d->configuration->isWizardCompleted() || d->configuration->trialUid().isEmpty())
+    if (!d->feedback || d->configuration->isWizardCompleted() || d->configuration->trialUid().isEmpty())
         return;
-    auto *wizard = new WizardDialog(this);
-    wizard->setAttribute(Qt::WA_DeleteOnClose);
-    d->wizardDialog = wizard;
-    wizard->show();
+    d->feedback->resumeWizard();
 }
 
 bool Core::hasServerContact()
 {
     if (d->context->isValid())
         return true;
-    QMessageBox::information(d->mainWindow, tr("Error"),
-                             tr("Unable to connect to server. Please check your internet connection."), QMessageBox::Ok);
+    if (d->feedback)
+        d->feedback->showProviderUnreachable();
     return false;
 }
 
 void Core::handleAuthFailure()
 {
-    if (d->busy || d->loginDialog)
+    if (d->busy || !d->feedback)
         return;
-    if (d->runLoginDialog())
+    d->busy = true;
+    const bool loggedIn = d->feedback->askForLogin();
+    d->busy = false;
+    if (loggedIn)
         login();
-    else if (d->mainWindow)
-        d->mainWindow->close();
+    else
+        d->feedback->quit();
 }
 
 void Core::handlePowerSuspend(bool suspended)

@@ -20,9 +20,10 @@ class LocaleManager;
 class LogManager;
 class NetworkManager;
 class PlatformManager;
+class SessionFeedback;
 class VpnClient;
 class VpnManager;
-class QWidget;
+class VpnServerModel;
 
 // The application's controller: creates and owns every long-lived object, and
 // runs the session with the provider: logins, the account status, variables,
@@ -37,9 +38,11 @@ public:
 
     bool initialize();
     bool isPlatformReady() const;
-    // The main window, parent of the dialogs the session opens; null until it exists.
-    void setMainWindow(QWidget *window);
-    QWidget *mainWindow() const;
+    // How the session asks and tells the user; null until the main window exists.
+    void setSessionFeedback(SessionFeedback *feedback);
+    // Keeps a server table up to date with the account, the user's own location and
+    // the server in use.
+    void connectServerModel(VpnServerModel *model);
     // A login dialog or the wizard is open.
     void setBusy(bool busy);
     bool isBusy() const;

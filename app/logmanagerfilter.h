@@ -2,18 +2,25 @@
 
 #include "ilogmanagerfilter.h"
 
-class Core;
+#include <QReadWriteLock>
+#include <QString>
+
+class Context;
 
 // Masks the current server's host and the VPN user name in log lines, so that a
 // log the user sends to support does not give them away.
-class LogManagerFilter : public ILogManagerFilter
+class LogManagerFilter final : public ILogManagerFilter
 {
 public:
-    explicit LogManagerFilter(Core *core);
+    explicit LogManagerFilter(Context *context);
     ~LogManagerFilter() = default;
 
     QString filter(const QString &line) override;
+    // The host of the VPN server in use; empty when none. Any thread.
+    void setCurrentHost(const QString &host);
 
 private:
-    Core *core;
+    Context *context;
+    mutable QReadWriteLock lock;
+    QString currentHost; // guarded by lock
 };

@@ -2,6 +2,7 @@
 
 #include "constants.h"
 #include "logmanager.h"
+#include "openvpn.h"
 #include "winutils.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QNetworkInterface>
 #include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
@@ -33,13 +33,6 @@ const QString LoginService = QStringLiteral("org.freedesktop.login1");
 const QString LoginPath = QStringLiteral("/org/freedesktop/login1");
 const QString LoginInterface = QStringLiteral("org.freedesktop.login1.Manager");
 
-QString findProgram(const QString &name)
-{
-    const QString found = QStandardPaths::findExecutable(name);
-    if (!found.isEmpty())
-        return found;
-    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
-}
 
 PlatformManager::ProcessorInfo readProcessorInfo()
 {
@@ -73,6 +66,10 @@ PlatformManager::ProcessorInfo readProcessorInfo()
             }
         }
     }
+    // Some processors (many ARM ones) name themselves nowhere: say what they are.
+    if (info.name.isEmpty())
+        info.name = QSysInfo::currentCpuArchitecture();
+    info.name = info.name.simplified();
     return info;
 }
 
@@ -98,7 +95,7 @@ public:
     bool suspended = false;
 };
 
-PlatformManager::PlatformManager(Core *)
+PlatformManager::PlatformManager()
     : d(new PlatformManagerPrivate)
 {
     // logind announces sleep and shutdown on the system bus, where there is one.
@@ -126,7 +123,7 @@ QString PlatformManager::serviceSettingsFileName()
 bool PlatformManager::initializePlatform(LogManager *log)
 {
     const QString fileName = serviceSettingsFileName();
-    const QString openvpn = openVpnProgram();
+    const QString openvpn = OpenVpn::program();
 
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath()) || !QFileInfo(QFileInfo(fileName).absolutePath()).isWritable()) {
         if (log)
@@ -136,11 +133,11 @@ bool PlatformManager::initializePlatform(LogManager *log)
         return true;
     }
     QSettings settings(fileName, QSettings::IniFormat);
-    settings.setValue(QStringLiteral("config_dir"), openVpnConfigDirectory());
+    settings.setValue(QStringLiteral("config_dir"), OpenVpn::configDirectory());
     settings.setValue(QStringLiteral("config_ext"), QStringLiteral("ovpn"));
     settings.setValue(QStringLiteral("exe_path"), openvpn.isEmpty() ? QStringLiteral("/usr/sbin/openvpn") : openvpn);
     settings.setValue(QStringLiteral("log_append"), QStringLiteral("0"));
-    settings.setValue(QStringLiteral("log_dir"), openVpnLogDirectory());
+    settings.setValue(QStringLiteral("log_dir"), OpenVpn::logDirectory());
     settings.setValue(QStringLiteral("priority"), QStringLiteral("NORMAL_PRIORITY_CLASS"));
     settings.sync();
     if (settings.status() != QSettings::NoError && log) {
@@ -148,27 +145,6 @@ bool PlatformManager::initializePlatform(LogManager *log)
                                   "The OpenVPN service settings could not be written to " + fileName.toUtf8());
     }
     return true;
-}
-
-QString PlatformManager::openVpnConfigDirectory()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/config");
-}
-
-QString PlatformManager::openVpnLogDirectory()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/log");
-}
-
-QString PlatformManager::openVpnProgram()
-{
-    return findProgram(QStringLiteral("openvpn"));
-}
-
-QString PlatformManager::stunnelProgram()
-{
-    const QString stunnel = findProgram(QStringLiteral("stunnel4"));
-    return stunnel.isEmpty() ? findProgram(QStringLiteral("stunnel")) : stunnel;
 }
 
 void PlatformManager::cleanupPlatform()
@@ -216,34 +192,6 @@ bool PlatformManager::isSuspended() const
     return d->suspended;
 }
 
-QString PlatformManager::autoStartShortcutPath()
-{
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    if (config.isEmpty())
-        return QString();
-    return config + QStringLiteral("/autostart/") + PRODUCT_NAME + QStringLiteral(".desktop");
-}
-
-bool PlatformManager::isAutoStartShortcutPresent()
-{
-    const QString path = autoStartShortcutPath();
-    return !path.isEmpty() && QFileInfo::exists(path);
-}
-
-bool PlatformManager::setAutoStartShortcut(bool enabled)
-{
-    const QString path = autoStartShortcutPath();
-    if (path.isEmpty())
-        return false;
-    if (enabled) {
-        return WinUtils::createShellLink(QCoreApplication::applicationFilePath(), path,
-                                         QStringLiteral("Start %1").arg(PRODUCT_NAME));
-    }
-    if (QFileInfo::exists(path))
-        QFile::remove(path);
-    return true;
-}
-
 bool PlatformManager::openUrl(const QUrl &url)
 {
     // Links come from the provider: open web and mail addresses only, never a program.
@@ -252,23 +200,10 @@ bool PlatformManager::openUrl(const QUrl &url)
         || (scheme != QLatin1String("http") && scheme != QLatin1String("https") && scheme != QLatin1String("mailto")))
         return false;
     const QString text = url.toString(QUrl::FullyEncoded);
-    const QString xdgOpen = findProgram(QStringLiteral("xdg-open"));
+    const QString xdgOpen = WinUtils::findProgram(QStringLiteral("xdg-open"));
     if (!xdgOpen.isEmpty() && QProcess::startDetached(xdgOpen, {text}))
         return true;
     return QDesktopServices::openUrl(url);
-}
-
-QStringList PlatformManager::hardwareAddresses()
-{
-    QStringList addresses;
-    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
-    for (const QNetworkInterface &interface : interfaces) {
-        if (interface.type() != QNetworkInterface::Ethernet && interface.type() != QNetworkInterface::Wifi)
-            continue;
-        const QStringList bytes = interface.hardwareAddress().split(QLatin1Char(':'), Qt::SkipEmptyParts);
-        addresses << bytes.mid(0, 6).join(QString()).toLower();
-    }
-    return addresses;
 }
 
 QString PlatformManager::osName()
@@ -291,17 +226,6 @@ PlatformManager::ProcessorInfo PlatformManager::processorInfo()
 QString PlatformManager::systemInfo()
 {
     return QStringLiteral("OS: ") + osName() + QStringLiteral("\r\nCPU: ") + processorInfo().name;
-}
-
-QString PlatformManager::tunDevicePath()
-{
-    const QString configured = qEnvironmentVariable("NOXEL_TUN_DEVICE");
-    return configured.isEmpty() ? QStringLiteral("/dev/net/tun") : configured;
-}
-
-bool PlatformManager::isTunDevicePresent()
-{
-    return QFileInfo::exists(tunDevicePath());
 }
 
 bool PlatformManager::isReady() const

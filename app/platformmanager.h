@@ -6,14 +6,12 @@
 
 #include <memory>
 
-class Core;
 class LogManager;
 class PlatformManagerPrivate;
 class QUrl;
 
 // The operating system as the rest of the client needs it: power and session
-// events, the privileged service's settings, the autostart entry, links, adapters
-// and a description of the machine.
+// events, the privileged service's settings, links and a description of the machine.
 class PlatformManager : public QObject
 {
     Q_OBJECT
@@ -33,7 +31,7 @@ public:
         bool hasSse2 = false;
     };
 
-    explicit PlatformManager(Core *core);
+    PlatformManager();
     ~PlatformManager() override;
 
     // Writes the settings the privileged OpenVPN service reads. Start-up goes on when
@@ -44,30 +42,15 @@ public:
 
     // The system-scope settings file the privileged service reads.
     static QString serviceSettingsFileName();
-    // Where the OpenVPN configuration is written and its log kept: the user's own
-    // data folder, which the privileged service reads as root.
-    static QString openVpnConfigDirectory();
-    static QString openVpnLogDirectory();
-    // The installed programs, found on the PATH and in the system folders; empty when missing.
-    static QString openVpnProgram();
-    static QString stunnelProgram();
 
     void handlePowerEvent(int event);
     void emitSystemShutdown();
     bool isSuspended() const;
 
-    static QString autoStartShortcutPath();
-    static bool isAutoStartShortcutPresent();
-    static bool setAutoStartShortcut(bool enabled);
     static bool openUrl(const QUrl &url);
-    static QStringList hardwareAddresses();
     static QString osName();
     static ProcessorInfo processorInfo();
     static QString systemInfo();
-    // The kernel's tun device, which OpenVPN needs: /dev/net/tun unless
-    // NOXEL_TUN_DEVICE names another path.
-    static QString tunDevicePath();
-    static bool isTunDevicePresent();
     bool isReady() const;
 
 signals:

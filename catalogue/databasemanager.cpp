@@ -1,7 +1,6 @@
 #include "databasemanager.h"
 
 #include "constants.h"
-#include "core.h"
 #include "dbutils.h"
 #include "logmanager.h"
 
@@ -51,7 +50,7 @@ VpnServer serverFromRow(const QSqlQuery &query)
 class DatabaseManagerPrivate
 {
 public:
-    Core *core = nullptr;
+    LogManager *logManager = nullptr;
     bool opened = false;
     QString fileName;
     // Statistics the database refused, kept for the rest of the run.
@@ -62,7 +61,7 @@ public:
 
     void log(const QString &message) const
     {
-        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, message.toUtf8());
+        logManager->addDataWithTimestamp(LogManager::GenericLevel, message.toUtf8());
     }
 
     // Runs a statement; a failure is logged with what was being done.
@@ -167,11 +166,11 @@ public:
     }
 };
 
-DatabaseManager::DatabaseManager(Core *core, QObject *parent)
+DatabaseManager::DatabaseManager(LogManager *logManager, QObject *parent)
     : QObject(parent)
     , d(new DatabaseManagerPrivate)
 {
-    d->core = core;
+    d->logManager = logManager;
 }
 
 DatabaseManager::~DatabaseManager()

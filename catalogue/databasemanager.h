@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class Core;
+class LogManager;
 class DatabaseManagerPrivate;
 
 // The local database "main.sqlite": a cache of the provider's servers with the
@@ -20,7 +20,7 @@ class DatabaseManager : public QObject
     Q_OBJECT
 
 public:
-    DatabaseManager(Core *core, QObject *parent = nullptr);
+    explicit DatabaseManager(LogManager *logManager, QObject *parent = nullptr);
     ~DatabaseManager() override;
 
     // Opens (and if needed creates) the database; false when it cannot be used.

@@ -1,6 +1,5 @@
 #include "ping.h"
 
-#include "core.h"
 #include "pinghost.h"
 
 #include <QMutex>
@@ -15,15 +14,15 @@ class PingPrivate : public QObject
     Q_OBJECT
 
 public:
-    explicit PingPrivate(Core *core)
-        : core(core)
+    explicit PingPrivate(LogManager *logManager)
+        : logManager(logManager)
     {
         // Echoes wait on the network, not on the processor: a batch runs at once
         // however few cores the machine has.
         pool.setMaxThreadCount(Ping::BatchSize);
     }
 
-    Core *core;
+    LogManager *logManager;
     bool stopped = false;
     QMutex mutex;
     QStringList queue;
@@ -65,7 +64,7 @@ public slots:
 
     void pingAsync(const QString &host)
     {
-        emit pingCompleted(host, WinUtils::pingHost(host, core ? core->logManager() : nullptr));
+        emit pingCompleted(host, WinUtils::pingHost(host, logManager));
     }
 
 private:
@@ -77,9 +76,9 @@ private:
     };
 };
 
-Ping::Ping(Core *core, QObject *parent)
+Ping::Ping(LogManager *logManager, QObject *parent)
     : QObject(parent)
-    , d(new PingPrivate(core))
+    , d(new PingPrivate(logManager))
     , thread(new QThread(this))
 {
     d->moveToThread(thread);

@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Core;
+class LogManager;
 class PingPrivate;
 class QThread;
 
@@ -14,7 +14,7 @@ class Ping : public QObject
     Q_OBJECT
 
 public:
-    explicit Ping(Core *core, QObject *parent = nullptr);
+    explicit Ping(LogManager *logManager, QObject *parent = nullptr);
     // Lets the batch in progress finish; hosts still queued are dropped.
     ~Ping() override;
 

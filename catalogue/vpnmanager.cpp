@@ -1,14 +1,11 @@
 #include "vpnmanager.h"
 
 #include "context.h"
-#include "core.h"
 #include "databasemanager.h"
-#include "localemanager.h"
 #include "logmanager.h"
 #include "networkmanager.h"
 #include "ping.h"
 #include "servervariables.h"
-#include "vpnclient.h"
 #include "vpnserversrequest.h"
 
 #include <QDateTime>
@@ -48,8 +45,14 @@ bool isBetter(const VpnServer &candidate, const VpnServer &best, int optCapacity
 class VpnManagerPrivate
 {
 public:
-    Core *core = nullptr;
+    LogManager *logManager = nullptr;
+    Context *context = nullptr;
+    NetworkManager *networkManager = nullptr;
+    DatabaseManager *database = nullptr;
     std::unique_ptr<Ping> ping;
+    // A VPN connection is being made, is up or is being closed.
+    bool tunnelActive = false;
+    GeoIp originalIp;
     QTimer refreshTimer;
     bool loaded = false;
     QTimer pingTimer;
@@ -62,7 +65,7 @@ public:
 
     int variable(const QString &key, int defaultValue) const
     {
-        return core->context()->intVariable(key, defaultValue);
+        return context->intVariable(key, defaultValue);
     }
 
     int distanceTo(const VpnServer &server, const Location &location) const
@@ -74,19 +77,21 @@ public:
     }
 };
 
-VpnManager::VpnManager(Core *core)
-    : d(new VpnManagerPrivate)
+VpnManager::VpnManager(LogManager *logManager, Context *context, NetworkManager *networkManager,
+                       DatabaseManager *database, QObject *parent)
+    : QObject(parent)
+    , d(new VpnManagerPrivate)
 {
-    d->core = core;
-    d->ping = std::make_unique<Ping>(core);
+    d->logManager = logManager;
+    d->context = context;
+    d->networkManager = networkManager;
+    d->database = database;
+    d->ping = std::make_unique<Ping>(logManager);
 
     bool ok = false;
     const int interval = QSettings().value(KeyPingUpdateInterval, DefaultPingInterval).toInt(&ok);
     d->pingInterval = ok && interval > 0 ? interval : DefaultPingInterval;
 
-    connect(core, &Core::loggedIn, this, &VpnManager::updateVpnServers);
-    connect(core->localeManager(), &LocaleManager::languageChanged, this, &VpnManager::updateVpnServers);
-    connect(core, &Core::variablesUpdated, this, &VpnManager::variablesUpdated);
     connect(d->ping.get(), &Ping::pingCompleted, this, &VpnManager::pingCompleted);
     connect(&d->refreshTimer, &QTimer::timeout, this, &VpnManager::updateVpnServers);
     connect(&d->pingTimer, &QTimer::timeout, this, &VpnManager::updateNextPings);
@@ -96,14 +101,13 @@ VpnManager::VpnManager(Core *core)
 
 VpnManager::~VpnManager()
 {
-    if (d->request && d->core->networkManager()->cancelRequest(d->request))
+    if (d->request && d->networkManager->cancelRequest(d->request))
         delete d->request;
 }
 
 void VpnManager::load()
 {
-    connect(d->core->vpnClient(), &VpnClient::vpnConnectionStateChanged, this, &VpnManager::vpnConnectionStateChanged);
-    replaceServers(d->core->databaseManager()->visibleServers());
+    replaceServers(d->database->visibleServers());
 }
 
 int VpnManager::count() const
@@ -154,7 +158,7 @@ bool VpnManager::updateVpnServers()
         return false;
     d->request = new VpnServersRequest;
     connect(d->request, &Request::requestFinished, this, &VpnManager::vpnServersRequestFinished);
-    d->core->networkManager()->addRequest(d->request);
+    d->networkManager->addRequest(d->request);
     return true;
 }
 
@@ -168,10 +172,10 @@ void VpnManager::vpnServersRequestFinished()
     if (request->isFailed() || !request->isAuthenticated())
         return;
     QList<VpnServer> servers = request->servers();
-    d->core->databaseManager()->updateServers(servers);
+    d->database->updateServers(servers);
     replaceServers(servers);
     // Tests and the start-up benchmark take this line as "the list is shown".
-    d->core->logManager()->addDataWithTimestamp(
+    d->logManager->addDataWithTimestamp(
         LogManager::GenericLevel, "Server list updated: " + QByteArray::number(servers.size()) + " servers");
     d->loaded = true;
     if (!d->refreshTimer.isActive())
@@ -204,17 +208,23 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
     QTimer::singleShot(0, this, &VpnManager::updateNextPings);
 }
 
-void VpnManager::vpnConnectionStateChanged(VpnConnection::State state)
+void VpnManager::setTunnelActive(bool active)
 {
-    if (state == VpnConnection::Disconnected)
+    d->tunnelActive = active;
+    if (!active)
         QTimer::singleShot(0, this, &VpnManager::updateNextPings);
+}
+
+void VpnManager::setOriginalIp(const GeoIp &geoIp)
+{
+    d->originalIp = geoIp;
 }
 
 void VpnManager::updateNextPings()
 {
     if (!d->pendingPings.isEmpty())
         return;
-    if (d->ready && !d->core->vpnClient()->currentServer().isNull())
+    if (d->ready && d->tunnelActive)
         return;
 
     QList<VpnServer> sorted = d->servers;
@@ -248,7 +258,7 @@ void VpnManager::pingCompleted(const QString &host, int msecs)
     for (int i = 0; i < d->servers.size(); ++i) {
         if (d->servers.at(i).address() != host)
             continue;
-        d->core->databaseManager()->setPing(d->servers[i], msecs);
+        d->database->setPing(d->servers[i], msecs);
         emit vpnServerChanged(i);
     }
     if (d->pendingPings.isEmpty())
@@ -295,7 +305,7 @@ VpnServer VpnManager::bestServer() const
 
 VpnServer VpnManager::nearestServer() const
 {
-    const GeoIp own = d->core->originalIp();
+    const GeoIp own = d->originalIp;
     if (own.isNull() || own.coord().isNull())
         return VpnServer();
     Location location;

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "vpnconnection.h"
+#include "geoip.h"
 #include "vpnserver.h"
 
 #include <QObject>
 
 #include <memory>
 
-class Core;
+class Context;
+class DatabaseManager;
+class LogManager;
+class NetworkManager;
 class VpnManagerPrivate;
 
 // The server catalogue: the list of VPN servers, refreshed from the provider,
@@ -17,7 +20,8 @@ class VpnManager : public QObject
     Q_OBJECT
 
 public:
-    explicit VpnManager(Core *core);
+    VpnManager(LogManager *logManager, Context *context, NetworkManager *networkManager, DatabaseManager *database,
+               QObject *parent = nullptr);
     ~VpnManager() override;
 
     // Loads the servers kept in the database; called once at start-up.
@@ -47,6 +51,13 @@ public:
 public slots:
     // False when a refresh is already under way.
     bool updateVpnServers();
+    // The provider's variables changed: the ping interval may have.
+    void variablesUpdated();
+    // No pings run while a VPN connection is made, up or being closed; a round
+    // starts once it has ended.
+    void setTunnelActive(bool active);
+    // Where the user is without the VPN; nearestServer() measures from there.
+    void setOriginalIp(const GeoIp &geoIp);
 
 signals:
     void readyConnect();
@@ -54,9 +65,7 @@ signals:
     void vpnServerChanged(int index);
 
 private slots:
-    void variablesUpdated();
     void vpnServersRequestFinished();
-    void vpnConnectionStateChanged(VpnConnection::State state);
     void updateNextPings();
     void pingCompleted(const QString &host, int msecs);
 

@@ -1,9 +1,7 @@
 #include "vpnservermodel.h"
 
-#include "core.h"
 #include "hidpi.h"
 #include "stringformat.h"
-#include "vpnclient.h"
 #include "vpnmanager.h"
 
 #include <QColor>
@@ -11,6 +9,7 @@
 #include <QPixmap>
 
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -27,9 +26,9 @@ class VpnServerModelPrivate
 {
 public:
     double scale = 1.0;
-    Core *core = nullptr;
     VpnManager *manager = nullptr;
-    VpnClient *client = nullptr;
+    GeoIp originalIp;
+    VpnServer currentServer;
     bool admin = false;
     bool stealth = false;
     int columns = 6;
@@ -38,7 +37,7 @@ public:
 
     int distance(const VpnServer &server) const
     {
-        const Coordinate own = core->originalIp().coord();
+        const Coordinate own = originalIp.coord();
         const Coordinate coord = server.location().coord();
         if (!own.isNull() && !coord.isNull())
             return coord.distanceTo(own);
@@ -55,19 +54,14 @@ public:
     }
 };
 
-VpnServerModel::VpnServerModel(Core *core, QObject *parent)
+VpnServerModel::VpnServerModel(VpnManager *manager, QObject *parent)
     : QAbstractTableModel(parent)
     , d(new VpnServerModelPrivate)
 {
     d->scale = mHiDpiFixedFactor3();
-    d->core = core;
-    d->manager = core->vpnManager();
-    d->client = core->vpnClient();
-    connect(core, &Core::originalIpChanged, this, &VpnServerModel::serversChanged);
-    connect(d->client, &VpnClient::vpnConnectionStateChanged, this, &VpnServerModel::connectionStateChanged);
+    d->manager = manager;
     connect(d->manager, &VpnManager::vpnServersChanged, this, &VpnServerModel::serversLoaded);
     connect(d->manager, &VpnManager::vpnServerChanged, this, &VpnServerModel::serverChanged);
-    connect(core, &Core::userStatusUpdated, this, &VpnServerModel::userStatusUpdated);
 }
 
 VpnServerModel::~VpnServerModel() = default;
@@ -185,7 +179,7 @@ QVariant VpnServerModel::data(const QModelIndex &index, int role) const
         }
         return QVariant();
     case Qt::BackgroundRole: {
-        const VpnServer current = d->client->currentServer();
+        const VpnServer &current = d->currentServer;
         if (!current.isNull() && current.uid() == server.uid())
             return QColor(217, 237, 247);
         return QVariant();
@@ -220,7 +214,7 @@ QVariant VpnServerModel::headerData(int section, Qt::Orientation orientation, in
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-void VpnServerModel::userStatusUpdated(const UserStatus &status)
+void VpnServerModel::setUserStatus(const UserStatus &status)
 {
     if (status.isNull())
         return;
@@ -233,12 +227,19 @@ void VpnServerModel::userStatusUpdated(const UserStatus &status)
     endResetModel();
 }
 
-void VpnServerModel::connectionStateChanged(VpnConnection::State)
+void VpnServerModel::setOriginalIp(const GeoIp &geoIp)
 {
-    const VpnServer current = d->client->currentServer();
-    if (current.isNull())
-        return;
-    serverChanged(d->manager->indexOf(current.uid()));
+    d->originalIp = geoIp;
+    serversChanged();
+}
+
+void VpnServerModel::setCurrentServer(const VpnServer &server)
+{
+    const VpnServer previous = std::exchange(d->currentServer, server);
+    if (!previous.isNull() && previous.uid() != server.uid())
+        serverChanged(d->manager->indexOf(previous.uid()));
+    if (!server.isNull())
+        serverChanged(d->manager->indexOf(server.uid()));
 }
 
 void VpnServerModel::serversLoaded()

@@ -1,14 +1,14 @@
 #pragma once
 
+#include "geoip.h"
 #include "userstatus.h"
-#include "vpnconnection.h"
 #include "vpnserver.h"
 
 #include <QAbstractTableModel>
 
 #include <memory>
 
-class Core;
+class VpnManager;
 class VpnServerModelPrivate;
 
 // The server table of the connection panel. Rows are the catalogue's servers in
@@ -18,7 +18,7 @@ class VpnServerModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    explicit VpnServerModel(Core *core, QObject *parent = nullptr);
+    explicit VpnServerModel(VpnManager *manager, QObject *parent = nullptr);
     ~VpnServerModel() override;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -41,9 +41,15 @@ public:
     // The server of the row; null for an invalid index.
     VpnServer serverAt(const QModelIndex &index) const;
 
+public slots:
+    // Stealth and administrator columns follow the account.
+    void setUserStatus(const UserStatus &status);
+    // Distances are measured from where the user is without the VPN.
+    void setOriginalIp(const GeoIp &geoIp);
+    // The server of the current connection is highlighted; null for none.
+    void setCurrentServer(const VpnServer &server);
+
 private slots:
-    void userStatusUpdated(const UserStatus &status);
-    void connectionStateChanged(VpnConnection::State state);
     void serversLoaded();
     void serversChanged();
     void serverChanged(int index);

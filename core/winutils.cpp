@@ -1,7 +1,9 @@
 #include "winutils.h"
 
+#include "constants.h"
 #include "logmanager.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -10,6 +12,7 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <memory>
@@ -304,6 +307,64 @@ bool createShellLink(const QString &targetPath, const QString &linkPath, const Q
                          "X-GNOME-Autostart-enabled=true\n");
     file.write(entry.toUtf8());
     return file.commit();
+}
+
+QString findProgram(const QString &name)
+{
+    const QString found = QStandardPaths::findExecutable(name);
+    if (!found.isEmpty())
+        return found;
+    return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+}
+
+QString autoStartShortcutPath()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (config.isEmpty())
+        return QString();
+    return config + QStringLiteral("/autostart/") + PRODUCT_NAME + QStringLiteral(".desktop");
+}
+
+bool isAutoStartShortcutPresent()
+{
+    const QString path = autoStartShortcutPath();
+    return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+bool setAutoStartShortcut(bool enabled)
+{
+    const QString path = autoStartShortcutPath();
+    if (path.isEmpty())
+        return false;
+    if (enabled)
+        return createShellLink(QCoreApplication::applicationFilePath(), path, QStringLiteral("Start %1").arg(PRODUCT_NAME));
+    if (QFileInfo::exists(path))
+        QFile::remove(path);
+    return true;
+}
+
+QStringList hardwareAddresses()
+{
+    QStringList addresses;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &interface : interfaces) {
+        if (interface.type() != QNetworkInterface::Ethernet && interface.type() != QNetworkInterface::Wifi)
+            continue;
+        const QStringList bytes = interface.hardwareAddress().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        addresses << bytes.mid(0, 6).join(QString()).toLower();
+    }
+    return addresses;
+}
+
+QString tunDevicePath()
+{
+    const QString configured = qEnvironmentVariable("NOXEL_TUN_DEVICE");
+    return configured.isEmpty() ? QStringLiteral("/dev/net/tun") : configured;
+}
+
+bool isTunDevicePresent()
+{
+    return QFileInfo::exists(tunDevicePath());
 }
 
 QString GetNetworkInterfaceName(const QString &adapterDescription)

@@ -3,6 +3,7 @@
 #include "core_global.h"
 
 #include <QString>
+#include <QStringList>
 
 class LogManager;
 
@@ -31,6 +32,20 @@ CORE_EXPORT bool stopService(const QString &name);
 
 // Writes a desktop entry at linkPath that starts targetPath with "-l".
 CORE_EXPORT bool createShellLink(const QString &targetPath, const QString &linkPath, const QString &description);
+// The XDG autostart entry that starts this program at login.
+CORE_EXPORT QString autoStartShortcutPath();
+CORE_EXPORT bool isAutoStartShortcutPresent();
+CORE_EXPORT bool setAutoStartShortcut(bool enabled);
+
+// An installed program, found on the PATH and in the system folders; empty when missing.
+CORE_EXPORT QString findProgram(const QString &name);
+
+// The hardware addresses of the Ethernet and wireless adapters, 12 lower-case hex digits each.
+CORE_EXPORT QStringList hardwareAddresses();
+// The kernel's tun device, which OpenVPN needs: /dev/net/tun unless
+// NOXEL_TUN_DEVICE names another path.
+CORE_EXPORT QString tunDevicePath();
+CORE_EXPORT bool isTunDevicePresent();
 
 // The human-readable name of the interface called adapterDescription, or empty.
 CORE_EXPORT QString GetNetworkInterfaceName(const QString &adapterDescription);

@@ -58,14 +58,14 @@ int main(int argc, char **argv)
         const QString tapVersion = settings.value(QStringLiteral("tap_version")).toString();
         // Root is needed to set up the tun device when the kernel offers none yet,
         // or always when the user asked for it.
-        const bool needsRoot = (tapVersion.isEmpty() && !PlatformManager::isTunDevicePresent()) || runElevated;
+        const bool needsRoot = (tapVersion.isEmpty() && !WinUtils::isTunDevicePresent()) || runElevated;
         if (needsRoot && !WinUtils::isRunningAsAdministrator()) {
             WinUtils::startElevated(QCoreApplication::applicationFilePath());
             return 0;
         }
         if (!settings.contains(QStringLiteral("auto_start"))) {
             settings.setValue(QStringLiteral("auto_start"), true);
-            PlatformManager::setAutoStartShortcut(true);
+            WinUtils::setAutoStartShortcut(true);
         }
     }
 
@@ -79,7 +79,7 @@ int main(int argc, char **argv)
 
     // Core outlives the window, and both are gone before the application object.
     auto core = std::make_unique<Core>();
-    WinEventFilter eventFilter(core.get());
+    WinEventFilter eventFilter;
     eventFilter.applyColorizationColor();
     app.installNativeEventFilter(&eventFilter);
 

@@ -4,6 +4,8 @@
 #include "context.h"
 #include "core.h"
 #include "logmanager.h"
+#include "sessiondialogs.h"
+#include "tapinstalldialog.h"
 #include "vpnclient.h"
 #include "vpnconfiguration.h"
 #include "vpnmanager.h"
@@ -20,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSessionManager>
 #include <QTableView>
@@ -35,10 +38,14 @@ MainWindow::MainWindow(Core *core)
     , protocol(new QComboBox(this))
     , connectButton(new QPushButton(this))
     , quitAction(new QAction(this))
-    , model(new VpnServerModel(core, this))
+    , model(new VpnServerModel(core->vpnManager(), this))
     , proxy(new VpnServerFilterModel(model, this))
+    , dialogs(new SessionDialogs(core, this))
 {
-    core->setMainWindow(this);
+    core->setSessionFeedback(dialogs);
+    core->vpnClient()->setFeedback(this);
+    core->connectServerModel(model);
+    connect(dialogs, &SessionDialogs::quitRequested, this, &MainWindow::quit);
 
     proxy->setDynamicSortFilter(true);
     proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
@@ -92,6 +99,52 @@ MainWindow::MainWindow(Core *core)
     connect(core, &Core::vpnIpChanged, this, &MainWindow::updateAddress);
     resize(640, 560);
     retranslate();
+}
+
+MainWindow::~MainWindow()
+{
+    // The core outlives the window.
+    core->setSessionFeedback(nullptr);
+    core->vpnClient()->setFeedback(nullptr);
+}
+
+void MainWindow::showConnectionError(const VpnServer &server, const VpnConfiguration &, const QString &message,
+                                     const std::function<void()> &closed)
+{
+    const QString place = server.location().name().isEmpty() ? server.host() : server.location().name();
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("Connection failed"),
+                                tr("The VPN connection to %1 could not be made.").arg(place), QMessageBox::Ok, this);
+    box->setInformativeText(message);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QDialog::finished, this, [closed] { closed(); });
+    box->open();
+}
+
+void MainWindow::showVpnFailure(Vpn::Protocol protocol)
+{
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Connection problems"),
+                                tr("Connecting with %1 has failed several times. Another protocol or another server "
+                                   "location may work better from where you are.")
+                                    .arg(Vpn::GetProtocolDisplayName(protocol)),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void MainWindow::setUpTunDevice(const std::function<void(bool success)> &finished)
+{
+    if (tapInstallDialog) {
+        tapInstallDialog->raise();
+        tapInstallDialog->activateWindow();
+        return;
+    }
+    tapInstallDialog = new TapInstallDialog(core->logManager(), this);
+    tapInstallDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(tapInstallDialog, &TapInstallDialog::tapInstallFinished, this, [finished](bool success) {
+        if (finished)
+            finished(success);
+    });
+    tapInstallDialog->show();
 }
 
 void MainWindow::retranslate()

@@ -1,9 +1,8 @@
 #include "tapinstalldialog.h"
 
-#include "core.h"
 #include "hidpi.h"
 #include "logmanager.h"
-#include "platformmanager.h"
+#include "winutils.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -30,7 +29,7 @@ const char *const SetupScript = "modprobe tun 2>&1; "
 class TapInstallDialogPrivate
 {
 public:
-    Core *core = nullptr;
+    LogManager *logManager = nullptr;
     bool installing = false;
     bool success = false;
     bool announced = false; // tapInstallFinished() was emitted
@@ -43,11 +42,11 @@ public:
     QDialogButtonBox *buttons = nullptr;
 };
 
-TapInstallDialog::TapInstallDialog(Core *core, QWidget *parent)
+TapInstallDialog::TapInstallDialog(LogManager *logManager, QWidget *parent)
     : QDialog(parent)
     , d(new TapInstallDialogPrivate)
 {
-    d->core = core;
+    d->logManager = logManager;
     setMinimumWidth(mHiDpiSize(480));
     setMaximumWidth(mHiDpiSize(480));
 
@@ -132,14 +131,14 @@ void TapInstallDialog::installDriver()
             installDriverFinished();
     });
     d->process->start(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromLatin1(SetupScript), QStringLiteral("sh"),
-                                             PlatformManager::tunDevicePath()});
+                                             WinUtils::tunDevicePath()});
 }
 
 void TapInstallDialog::installDriverFinished()
 {
     d->process->readAllStandardError();
     const QString output = QString::fromUtf8(d->process->readAllStandardOutput());
-    d->core->logManager()->addData(LogManager::OpenVpnLevel, "[[[ Tunnel device set-up: " + output.toUtf8().trimmed() + " ]]]\r\n");
+    d->logManager->addData(LogManager::OpenVpnLevel, "[[[ Tunnel device set-up: " + output.toUtf8().trimmed() + " ]]]\r\n");
     d->installing = false;
     d->process->disconnect(this);
     d->process->deleteLater();

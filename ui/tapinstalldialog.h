@@ -4,7 +4,7 @@
 
 #include <memory>
 
-class Core;
+class LogManager;
 class TapInstallDialogPrivate;
 
 // Explains that OpenVPN needs the kernel's tun device and sets it up (loads the
@@ -14,7 +14,7 @@ class TapInstallDialog : public QDialog
     Q_OBJECT
 
 public:
-    TapInstallDialog(Core *core, QWidget *parent);
+    TapInstallDialog(LogManager *logManager, QWidget *parent);
     ~TapInstallDialog() override;
 
     bool isInstalling() const;

@@ -4,10 +4,6 @@
 
 #include <QColor>
 
-WinEventFilter::WinEventFilter(Core *)
-{
-}
-
 void WinEventFilter::applyColorizationColor()
 {
     if (const std::optional<QRgb> color = colorizationColor())

@@ -5,16 +5,12 @@
 
 #include <optional>
 
-class Core;
-
 // The application's native event filter. Power and session events reach the
 // platform manager from logind; this filter only passes the desktop's accent
 // colour to the style, where the desktop reports one.
 class WinEventFilter : public QAbstractNativeEventFilter
 {
 public:
-    explicit WinEventFilter(Core *core);
-
     // Applies the desktop's accent colour to the style; nothing happens when the
     // desktop reports none.
     void applyColorizationColor();

@@ -6,8 +6,8 @@
 
 #include <functional>
 
-// How the connection controller tells the user about failures; the main window
-// provides it. Without one, failures are only logged.
+// How the connection engine reaches the user: failures, and setting up the tun
+// device. The main window provides it; without one, failures are only logged.
 class ConnectionFeedback
 {
 public:
@@ -18,4 +18,7 @@ public:
                                      const QString &message, const std::function<void()> &closed) = 0;
     // Offers other choices after repeated failures of one protocol family.
     virtual void showVpnFailure(Vpn::Protocol protocol) = 0;
+    // Sets up the missing tun device with the user; `finished` is called once with the
+    // outcome. While a set-up is open, another call only brings it to the front.
+    virtual void setUpTunDevice(const std::function<void(bool success)> &finished) = 0;
 };

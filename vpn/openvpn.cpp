@@ -1,13 +1,10 @@
 #include "openvpn.h"
 
-#include "configuration.h"
+#include "connectionfeedback.h"
 #include "constants.h"
 #include "context.h"
-#include "core.h"
 #include "logmanager.h"
-#include "platformmanager.h"
 #include "servicehandler.h"
-#include "tapinstalldialog.h"
 #include "vpnresource.h"
 #include "winutils.h"
 
@@ -20,6 +17,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
@@ -60,16 +58,19 @@ class OpenVpnPrivate : public QObject
     Q_OBJECT
 
 public:
-    OpenVpnPrivate(Core *core, OpenVpn *q);
+    OpenVpnPrivate(LogManager *logManager, Context *context, OpenVpn *q);
     ~OpenVpnPrivate() override;
 
     OpenVpn *q;
-    Core *core;
+    LogManager *logManager;
+    Context *context;
+    ConnectionFeedback *feedback = nullptr;
     VpnServer server;
     VpnConfiguration configuration;
     bool elevated = false;
     bool tapReady = false;
-    QPointer<TapInstallDialog> tapInstallDialog;
+    // The user is setting up the tun device.
+    bool tapInstalling = false;
     VpnConnection::State state = VpnConnection::Disconnected;
     QString lastStateName;
     QString executable;
@@ -143,12 +144,13 @@ public slots:
     void linkRepairFinished();
 };
 
-OpenVpnPrivate::OpenVpnPrivate(Core *core, OpenVpn *q)
+OpenVpnPrivate::OpenVpnPrivate(LogManager *logManager, Context *context, OpenVpn *q)
     : q(q)
-    , core(core)
+    , logManager(logManager)
+    , context(context)
     , elevated(WinUtils::isRunningAsAdministrator())
 {
-    serviceHandler = new ServiceHandler(core);
+    serviceHandler = new ServiceHandler(logManager);
     serviceHandler->moveToThread(&serviceThread);
     connect(&serviceThread, &QThread::finished, serviceHandler, &QObject::deleteLater);
     connect(serviceHandler, &ServiceHandler::serviceStarted, this, &OpenVpnPrivate::serviceStarted);
@@ -181,12 +183,12 @@ OpenVpnPrivate::~OpenVpnPrivate()
 
 void OpenVpnPrivate::log(const QString &message)
 {
-    core->logManager()->addData(LogManager::OpenVpnLevel, "[[[ " + message.toLatin1() + " ]]]\r\n");
+    logManager->addData(LogManager::OpenVpnLevel, "[[[ " + message.toLatin1() + " ]]]\r\n");
 }
 
 void OpenVpnPrivate::line(const QString &message)
 {
-    core->logManager()->addLineWithTimestamp(message);
+    logManager->addLineWithTimestamp(message);
 }
 
 void OpenVpnPrivate::setState(VpnConnection::State newState)
@@ -255,8 +257,8 @@ bool OpenVpnPrivate::prepareConfiguration()
 {
     if (server.isNull())
         return false;
-    configDirectory = PlatformManager::openVpnConfigDirectory();
-    logDirectory = PlatformManager::openVpnLogDirectory();
+    configDirectory = OpenVpn::configDirectory();
+    logDirectory = OpenVpn::logDirectory();
     if (!QDir().mkpath(configDirectory))
         line(QStringLiteral("Cannot create OpenVPN config path '%1'").arg(configDirectory));
     QDir().mkpath(logDirectory);
@@ -276,7 +278,7 @@ bool OpenVpnPrivate::prepareConfiguration()
         passwordFile.close();
     }
 
-    const QList<VpnResource> resources = core->context()->vpnResources(server, configuration.protocol());
+    const QList<VpnResource> resources = context->vpnResources(server, configuration.protocol());
     for (const VpnResource &resource : resources) {
         if (!writeResource(resource))
             break;
@@ -302,7 +304,7 @@ bool OpenVpnPrivate::prepareConfiguration()
         }
     }
 
-    executable = PlatformManager::openVpnProgram();
+    executable = OpenVpn::program();
     if (executable.isEmpty())
         line(QStringLiteral("Cannot find OpenVPN executable"));
     return true;
@@ -367,7 +369,7 @@ void OpenVpnPrivate::stopService()
 
 void OpenVpnPrivate::tapInstallFinished(bool success)
 {
-    tapInstallDialog.clear();
+    tapInstalling = false;
     if (!success)
         return;
     tapReady = true;
@@ -564,8 +566,8 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
 
     const bool byteCountLine = text.startsWith(QLatin1String(">BYTECOUNT:"));
     if (!byteCountLine) {
-        core->logManager()->addData(LogManager::OpenVpnLevel, text.toLatin1() + "\r\n");
-        core->logManager()->addLine(time, text);
+        logManager->addData(LogManager::OpenVpnLevel, text.toLatin1() + "\r\n");
+        logManager->addLine(time, text);
     }
     if (!isLog && byteCountLine) {
         const QStringList totals = text.mid(11).split(QLatin1Char(','));
@@ -713,9 +715,9 @@ void OpenVpnPrivate::linkRepairFinished()
     linkRepair = nullptr;
 }
 
-OpenVpn::OpenVpn(Core *core)
-    : QObject(core)
-    , d(new OpenVpnPrivate(core, this))
+OpenVpn::OpenVpn(LogManager *logManager, Context *context, QObject *parent)
+    : QObject(parent)
+    , d(new OpenVpnPrivate(logManager, context, this))
 {
     d->setParent(this);
     connect(d, &OpenVpnPrivate::internalProcessFinished, this, &OpenVpn::processFinished);
@@ -727,24 +729,56 @@ OpenVpn::OpenVpn(Core *core)
 
 OpenVpn::~OpenVpn() = default;
 
+QString OpenVpn::configDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/config");
+}
+
+QString OpenVpn::logDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/log");
+}
+
+QString OpenVpn::program()
+{
+    return WinUtils::findProgram(QStringLiteral("openvpn"));
+}
+
+QString OpenVpn::stunnelProgram()
+{
+    const QString stunnel = WinUtils::findProgram(QStringLiteral("stunnel4"));
+    return stunnel.isEmpty() ? WinUtils::findProgram(QStringLiteral("stunnel")) : stunnel;
+}
+
+void OpenVpn::setFeedback(ConnectionFeedback *feedback)
+{
+    d->feedback = feedback;
+}
+
 bool OpenVpn::isReady()
 {
-    if (d->tapInstallDialog) {
-        d->tapInstallDialog->raise();
-        d->tapInstallDialog->activateWindow();
+    if (d->tapInstalling) {
+        if (d->feedback)
+            d->feedback->setUpTunDevice({});
         return false;
     }
     if (d->tapReady || !d->elevated)
         return true;
-    if (PlatformManager::isTunDevicePresent()) {
+    if (WinUtils::isTunDevicePresent()) {
         d->tapReady = true;
         QSettings().setValue(QStringLiteral("tap_version"), TAP_VERSION);
         return true;
     }
-    d->tapInstallDialog = new TapInstallDialog(d->core, d->core->mainWindow());
-    d->tapInstallDialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(d->tapInstallDialog, &TapInstallDialog::tapInstallFinished, d, &OpenVpnPrivate::tapInstallFinished);
-    d->tapInstallDialog->show();
+    if (!d->feedback) {
+        d->log(QStringLiteral("The tun device %1 is missing and nobody can set it up").arg(WinUtils::tunDevicePath()));
+        return false;
+    }
+    d->tapInstalling = true;
+    QPointer<OpenVpnPrivate> guard(d);
+    d->feedback->setUpTunDevice([guard](bool success) {
+        if (guard)
+            guard->tapInstallFinished(success);
+    });
     return false;
 }
 
@@ -792,7 +826,7 @@ bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuratio
     d->setState(VpnConnection::Connecting);
 
     if (configuration.protocol() == Vpn::OpenVpnStealth) {
-        const QString program = PlatformManager::stunnelProgram();
+        const QString program = OpenVpn::stunnelProgram();
         if (program.isEmpty()) {
             d->fail(QStringLiteral("Stealth OpenVPN needs the program stunnel (Debian package stunnel4), which is not installed."));
             d->finish();
@@ -806,7 +840,7 @@ bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuratio
         connect(d->stunnel, &QProcess::finished, d, &OpenVpnPrivate::stunnelFinished);
         connect(d->stunnel, &QProcess::readyRead, d, [this] {
             if (d->stunnel)
-                d->core->logManager()->addData(LogManager::OpenVpnLevel, d->stunnel->readAll());
+                d->logManager->addData(LogManager::OpenVpnLevel, d->stunnel->readAll());
         });
         connect(d->stunnel, &QProcess::errorOccurred, d, [this](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart)

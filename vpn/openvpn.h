@@ -6,7 +6,9 @@
 
 #include <QObject>
 
-class Core;
+class ConnectionFeedback;
+class Context;
+class LogManager;
 class OpenVpnPrivate;
 
 // Runs one OpenVPN tunnel at a time (UDP, TCP, or Stealth through a local
@@ -21,8 +23,20 @@ public:
     static constexpr quint16 ManagementPort = 1111;
     static constexpr quint16 StealthPort = 1081;
 
-    explicit OpenVpn(Core *core);
+    OpenVpn(LogManager *logManager, Context *context, QObject *parent = nullptr);
     ~OpenVpn() override;
+
+    // Where the configuration is written and OpenVPN's log kept: the user's own
+    // data folder, which the privileged service reads as root.
+    static QString configDirectory();
+    static QString logDirectory();
+    // The installed programs; empty when missing.
+    static QString program();
+    static QString stunnelProgram();
+
+    // Who sets up a missing tun device with the user; without one, OpenVPN
+    // waits until the device exists.
+    void setFeedback(ConnectionFeedback *feedback);
 
     // Whether OpenVPN over UDP or TCP can start now; false while the tun device
     // still has to be set up.

@@ -11,10 +11,10 @@ public:
     RasDialerImpl *impl = nullptr; // deleted on the worker thread as it finishes
 };
 
-RasDialer::RasDialer(Core *core)
+RasDialer::RasDialer(LogManager *logManager)
     : d(new RasDialerPrivate)
 {
-    d->impl = new RasDialerImpl(core);
+    d->impl = new RasDialerImpl(logManager);
     d->impl->moveToThread(&d->thread);
     // The impl's processes and timers belong to the worker thread: so does its end.
     QObject::connect(&d->thread, &QThread::finished, d->impl, &QObject::deleteLater);

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-class Core;
+class LogManager;
 class RasDialerImpl;
 class RasDialerPrivate;
 
@@ -11,7 +11,7 @@ class RasDialerPrivate;
 class RasDialer
 {
 public:
-    explicit RasDialer(Core *core);
+    explicit RasDialer(LogManager *logManager);
     ~RasDialer();
 
     // Lives on the worker thread: reach its slots with queued calls only.

@@ -1,7 +1,6 @@
 #include "rasdialerimpl.h"
 
 #include "constants.h"
-#include "core.h"
 #include "logmanager.h"
 #include "rasphonebook.h"
 
@@ -125,7 +124,7 @@ public:
     };
 
     RasDialerImpl *q = nullptr;
-    Core *core = nullptr; // null while the dialer is destroyed: the log may be gone
+    LogManager *logManager = nullptr; // null while the dialer is destroyed: the log may be gone
 
     QMutex mutex;
     VpnServer pendingServer; // guarded by mutex
@@ -154,8 +153,8 @@ public:
 
     void log(const QByteArray &text)
     {
-        if (core)
-            core->logManager()->addDataWithTimestamp(LogManager::RasLevel, text);
+        if (logManager)
+            logManager->addDataWithTimestamp(LogManager::RasLevel, text);
     }
     void log(const QString &text) { log(text.toUtf8()); }
 
@@ -381,7 +380,7 @@ void RasDialerImplPrivate::setConnected()
     // pppd has read its options long since: the password leaves the disk.
     phonebook.removePeer();
     log(QByteArrayLiteral("RasDial() succeeded"));
-    core->logManager()->addLineWithTimestamp(
+    logManager->addLineWithTimestamp(
         l2tp ? QStringLiteral("L2TP Connected") : QStringLiteral("PPTP Connected"));
     lastIn = 0;
     lastOut = 0;
@@ -468,11 +467,11 @@ void RasDialerImplPrivate::endAttempt(const QString &errorMessage)
     emit q->stateChanged(VpnConnection::Disconnected);
 }
 
-RasDialerImpl::RasDialerImpl(Core *core)
+RasDialerImpl::RasDialerImpl(LogManager *logManager)
     : d(new RasDialerImplPrivate)
 {
     d->q = this;
-    d->core = core;
+    d->logManager = logManager;
     d->statsTimer = new QTimer(this);
     d->statsTimer->setInterval(StatsInterval);
     connect(d->statsTimer, &QTimer::timeout, this, &RasDialerImpl::updateConnectionStats);
@@ -483,8 +482,8 @@ RasDialerImpl::RasDialerImpl(Core *core)
 
 RasDialerImpl::~RasDialerImpl()
 {
-    // The log, another of the core's children, may be gone already.
-    d->core = nullptr;
+    // The log may be gone already.
+    d->logManager = nullptr;
     d->stopAll();
 }
 

@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class Core;
+class LogManager;
 class RasDialerImplPrivate;
 
 // Dials PPTP and L2TP with pppd, on the dialer's worker thread: PPTP as pppd with
@@ -21,7 +21,7 @@ class RasDialerImpl : public QObject
     Q_OBJECT
 
 public:
-    explicit RasDialerImpl(Core *core);
+    explicit RasDialerImpl(LogManager *logManager);
     // Stops whatever runs and removes the files, without a signal.
     ~RasDialerImpl() override;
 

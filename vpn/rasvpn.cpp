@@ -1,6 +1,5 @@
 #include "rasvpn.h"
 
-#include "core.h"
 #include "rasdialer.h"
 #include "rasdialerimpl.h"
 
@@ -9,15 +8,15 @@
 class RasVpnPrivate
 {
 public:
-    Core *core = nullptr;
+    LogManager *logManager = nullptr;
     std::unique_ptr<RasDialer> dialer; // made by the first dial
 };
 
-RasVpn::RasVpn(Core *core)
-    : QObject(core)
+RasVpn::RasVpn(LogManager *logManager, QObject *parent)
+    : QObject(parent)
     , d(new RasVpnPrivate)
 {
-    d->core = core;
+    d->logManager = logManager;
     qRegisterMetaType<VpnServer>();
     qRegisterMetaType<VpnConfiguration>();
     qRegisterMetaType<VpnConnection::State>("VpnConnection::State");
@@ -28,7 +27,7 @@ RasVpn::~RasVpn() = default;
 bool RasVpn::dial(const VpnServer &server, const VpnConfiguration &configuration)
 {
     if (!d->dialer) {
-        d->dialer = std::make_unique<RasDialer>(d->core);
+        d->dialer = std::make_unique<RasDialer>(d->logManager);
         RasDialerImpl *impl = d->dialer->impl();
         connect(impl, &RasDialerImpl::stateChanged, this, &RasVpn::stateChanged, Qt::QueuedConnection);
         connect(impl, &RasDialerImpl::byteCount, this, &RasVpn::byteCount, Qt::QueuedConnection);

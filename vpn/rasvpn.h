@@ -9,7 +9,7 @@
 
 #include <memory>
 
-class Core;
+class LogManager;
 class RasVpnPrivate;
 
 // PPTP and L2TP connections, seen from the GUI thread. The dialing happens on a
@@ -19,7 +19,7 @@ class RasVpn : public QObject
     Q_OBJECT
 
 public:
-    explicit RasVpn(Core *core);
+    explicit RasVpn(LogManager *logManager, QObject *parent = nullptr);
     ~RasVpn() override;
 
     // Starts an attempt with the server and the configuration; its outcome comes

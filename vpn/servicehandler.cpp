@@ -1,16 +1,15 @@
 #include "servicehandler.h"
 
-#include "core.h"
 #include "winutils.h"
 
-ServiceHandler::ServiceHandler(Core *core)
-    : core(core)
+ServiceHandler::ServiceHandler(LogManager *logManager)
+    : logManager(logManager)
 {
 }
 
 void ServiceHandler::startServiceAsync(const QString &name)
 {
-    if (WinUtils::startService(core->logManager(), name))
+    if (WinUtils::startService(logManager, name))
         emit serviceStarted();
     else
         emit serviceFailed();

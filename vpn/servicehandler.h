@@ -3,7 +3,7 @@
 #include <QObject>
 #include <QString>
 
-class Core;
+class LogManager;
 
 // Starts and stops the privileged OpenVPN service on a thread of its own, so
 // that the window never waits for it. Reach its slots by queued invocation.
@@ -12,7 +12,7 @@ class ServiceHandler : public QObject
     Q_OBJECT
 
 public:
-    explicit ServiceHandler(Core *core);
+    explicit ServiceHandler(LogManager *logManager);
 
 signals:
     void serviceStarted();
@@ -25,5 +25,5 @@ public slots:
     void stopServiceAsync(const QString &name);
 
 private:
-    Core *core;
+    LogManager *logManager;
 };

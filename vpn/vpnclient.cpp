@@ -3,7 +3,6 @@
 #include "configuration.h"
 #include "connectionfeedback.h"
 #include "context.h"
-#include "core.h"
 #include "databasemanager.h"
 #include "logmanager.h"
 #include "openvpn.h"
@@ -38,8 +37,14 @@ struct ErrorRecord
 class VpnClientPrivate
 {
 public:
-    Core *core = nullptr;
+    LogManager *logManager = nullptr;
+    Configuration *configuration = nullptr;
+    Context *context = nullptr;
+    DatabaseManager *database = nullptr;
     VpnManager *manager = nullptr;
+    GeoIp originalIp;
+    // The current connection has been judged broken and counted as a failure.
+    bool brokenCounted = false;
     TrafficManager *trafficManager = nullptr;
     bool autoConnectPending = true;
     bool autoConnectInProgress = true;
@@ -61,10 +66,10 @@ public:
     mutable QReadWriteLock lock;
     QList<ConnectionStat> stats;
 
-    void line(const QString &text) const { core->logManager()->addLineWithTimestamp(text); }
+    void line(const QString &text) const { logManager->addLineWithTimestamp(text); }
     void data(const QString &text) const
     {
-        core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, text.toUtf8());
+        logManager->addDataWithTimestamp(LogManager::GenericLevel, text.toUtf8());
     }
 
     // A statistics row about the current attempt; call with the lock held.
@@ -81,8 +86,8 @@ public:
         stat.setStatus(status);
         stat.setPing(server.ping());
         stat.setCapacity(qint16(server.capacity()));
-        stat.setText(core->logManager()->latest(protocol));
-        stat.setTimestamp(core->context()->statusTimestamp());
+        stat.setText(logManager->latest(protocol));
+        stat.setTimestamp(context->statusTimestamp());
         stats.append(stat);
     }
 
@@ -90,6 +95,7 @@ public:
     {
         QWriteLocker locker(&lock);
         current = std::move(connection);
+        brokenCounted = false;
     }
 
     void addFailure()
@@ -110,7 +116,6 @@ public:
         case Vpn::OpenVpnUdp:
             break;
         }
-        const Context *context = core->context();
         const bool reached = limitReached(context->intVariable(VAR_MAX_FAILURES_OVPN, -1), failuresOpenVpn)
             || limitReached(context->intVariable(VAR_MAX_FAILURES_L2TP, -1), failuresL2tp)
             || limitReached(context->intVariable(VAR_MAX_FAILURES_PPTP, -1), failuresPptp);
@@ -130,15 +135,19 @@ public:
     }
 };
 
-VpnClient::VpnClient(Core *core, VpnManager *manager)
-    : QObject(core)
+VpnClient::VpnClient(LogManager *logManager, Configuration *configuration, Context *context,
+                     DatabaseManager *database, VpnManager *manager, QObject *parent)
+    : QObject(parent)
     , d(new VpnClientPrivate)
 {
-    d->core = core;
+    d->logManager = logManager;
+    d->configuration = configuration;
+    d->context = context;
+    d->database = database;
     d->manager = manager;
     d->trafficManager = new TrafficManager(this);
-    d->openVpn = new OpenVpn(core);
-    d->rasVpn = new RasVpn(core);
+    d->openVpn = new OpenVpn(logManager, context, this);
+    d->rasVpn = new RasVpn(logManager, this);
     d->timeout.setSingleShot(true);
 
     connect(d->openVpn, &OpenVpn::processFinished, this, &VpnClient::openNextConnection);
@@ -149,7 +158,6 @@ VpnClient::VpnClient(Core *core, VpnManager *manager)
     connect(d->rasVpn, &RasVpn::byteCount, this, &VpnClient::addRasVpnByteCount);
     connect(d->openVpn, &OpenVpn::connectionError, this, &VpnClient::connectionError);
     connect(d->rasVpn, &RasVpn::connectionError, this, &VpnClient::connectionError);
-    connect(core, &Core::originalIpChanged, this, &VpnClient::tryAutoConnectToServer);
     if (manager)
         connect(manager, &VpnManager::readyConnect, this, &VpnClient::tryAutoConnectToServer);
     connect(&d->timeout, &QTimer::timeout, this, &VpnClient::timeout);
@@ -157,7 +165,7 @@ VpnClient::VpnClient(Core *core, VpnManager *manager)
 
 VpnClient::~VpnClient()
 {
-    // The drivers are children of Core and may report while it is torn down.
+    // The drivers are children and may still report while they are torn down.
     QObject::disconnect(d->openVpn, nullptr, this, nullptr);
     QObject::disconnect(d->rasVpn, nullptr, this, nullptr);
 }
@@ -196,8 +204,8 @@ void VpnClient::openNextConnection()
     }
     ++d->changeCounter;
     d->setCurrent(std::exchange(d->queued, std::nullopt));
-    d->timeout.start(d->core->context()->intVariable(VAR_VPN_CONNECTION_TIMEOUT, 20) * 1000);
-    d->core->logManager()->reset();
+    d->timeout.start(d->context->intVariable(VAR_VPN_CONNECTION_TIMEOUT, 20) * 1000);
+    d->logManager->reset();
 
     const VpnServer server = d->current->server();
     const VpnConfiguration configuration = d->current->configuration();
@@ -262,7 +270,7 @@ void VpnClient::stateChanged(VpnConnection::State state)
             d->clearFailures();
         }
         VpnServer server = d->current->server();
-        d->core->databaseManager()->setConnectionTime(server);
+        d->database->setConnectionTime(server);
         d->stateSince = QDateTime::currentDateTime();
     }
     emit vpnConnectionStateChanged(state);
@@ -393,7 +401,7 @@ int VpnClient::changeCounter() const
 
 bool VpnClient::isAutoConnecting() const
 {
-    return d->core->configuration()->autoConnect() && d->autoConnectInProgress;
+    return d->configuration->autoConnect() && d->autoConnectInProgress;
 }
 
 Vpn::Protocol VpnClient::defaultProtocol() const
@@ -401,7 +409,7 @@ Vpn::Protocol VpnClient::defaultProtocol() const
     const QSettings settings;
     const QString defaultKey = Vpn::GetValidProtocolKey(settings.value(QStringLiteral("default_protocol")).toString());
     const bool force = settings.value(QStringLiteral("force_default_protocol"), false).toBool();
-    QString key = d->core->configuration()->lastProtocol();
+    QString key = d->configuration->lastProtocol();
     if ((key.isEmpty() || force) && !defaultKey.isEmpty())
         key = defaultKey;
     return Vpn::GetProtocol(key);
@@ -477,47 +485,56 @@ RasVpn *VpnClient::rasVpn() const
 void VpnClient::setFeedback(ConnectionFeedback *feedback)
 {
     d->feedback = feedback;
+    d->openVpn->setFeedback(feedback);
+}
+
+void VpnClient::setOriginalIp(const GeoIp &geoIp)
+{
+    d->originalIp = geoIp;
+    tryAutoConnectToServer();
 }
 
 void VpnClient::reportConnectivityFailure()
 {
-    int rewritten = 0;
     {
         QWriteLocker locker(&d->lock);
         if (!d->current || d->current->server().isNull())
             return;
         const QString uid = d->current->server().uid();
+        bool rewritten = false;
         for (ConnectionStat &stat : d->stats) {
             if (stat.serverUid() != uid)
                 continue;
             stat.setStatus(ConnectionStat::Broken);
-            stat.setText(d->core->logManager()->latest(stat.protocol()));
-            ++rewritten;
+            stat.setText(d->logManager->latest(stat.protocol()));
+            rewritten = true;
         }
+        if (!rewritten || d->brokenCounted)
+            return;
+        d->brokenCounted = true;
     }
-    for (int i = 0; i < rewritten; ++i)
-        d->addFailure();
+    d->addFailure();
 }
 
 void VpnClient::tryAutoConnectToServer()
 {
-    Configuration *configuration = d->core->configuration();
+    const Configuration *configuration = d->configuration;
     if (!d->autoConnectPending || !configuration->hasCredentials() || !d->manager || !d->manager->hasServers()
-        || !configuration->autoConnect() || !d->core->context()->isAccountUsable())
+        || !configuration->autoConnect() || !d->context->isAccountUsable())
         return;
-    if (!d->manager->isLoaded() || d->core->originalIp().isNull())
+    if (!d->manager->isLoaded() || d->originalIp.isNull())
         return;
     const int type = configuration->autoConnectType();
     if (type == Configuration::AutoConnectBestPing && !d->manager->isReady())
         return;
     d->autoConnectPending = false;
-    const VpnAccount account = d->core->context()->vpnAccount();
+    const VpnAccount account = d->context->vpnAccount();
     if (account.isNull())
         return;
     VpnConfiguration vpnConfiguration = VpnConfiguration::fromAccount(account);
     vpnConfiguration.setProtocol(defaultProtocol());
 
-    DatabaseManager *database = d->core->databaseManager();
+    DatabaseManager *database = d->database;
     VpnServer server;
     switch (type) {
     case Configuration::AutoConnectLast:

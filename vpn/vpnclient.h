@@ -1,6 +1,7 @@
 #pragma once
 
 #include "connectionstat.h"
+#include "geoip.h"
 #include "vpnconfiguration.h"
 #include "vpnconnection.h"
 #include "vpnserver.h"
@@ -10,8 +11,11 @@
 
 #include <memory>
 
+class Configuration;
 class ConnectionFeedback;
-class Core;
+class Context;
+class DatabaseManager;
+class LogManager;
 class OpenVpn;
 class RasVpn;
 class TrafficManager;
@@ -26,7 +30,8 @@ class VpnClient : public QObject
     Q_OBJECT
 
 public:
-    VpnClient(Core *core, VpnManager *manager);
+    VpnClient(LogManager *logManager, Configuration *configuration, Context *context, DatabaseManager *database,
+              VpnManager *manager, QObject *parent = nullptr);
     ~VpnClient() override;
 
     // False when refused: no driver, or already connected there with that protocol.
@@ -62,8 +67,11 @@ public:
 
 public slots:
     // The provider's API keeps failing while the current connection is up: that
-    // connection is judged broken.
+    // connection is judged broken. Its statistics rows still waiting say so, and it
+    // counts as one failure however often it is reported.
     void reportConnectivityFailure();
+    // Where the user is without the VPN; auto-connect waits for it.
+    void setOriginalIp(const GeoIp &geoIp);
 
 signals:
     void vpnConnectionStateChanged(VpnConnection::State state);

@@ -7,7 +7,7 @@
 #include "geoiprequest.h"
 #include "logincheckrequest.h"
 #include "loginrequest.h"
-#include "platformmanager.h"
+#include "winutils.h"
 #include "statusrequest.h"
 #include "trialrequest.h"
 #include "urlrequest.h"
@@ -205,7 +205,7 @@ void TestRequestBodies::trial()
 
     // One identifier per network card of this machine, then the installation's.
     QStringList identifiers;
-    const QStringList addresses = PlatformManager::hardwareAddresses();
+    const QStringList addresses = WinUtils::hardwareAddresses();
     for (const QString &address : addresses)
         identifiers << QStringLiteral("identifier[type=eth-mac]('%1')").arg(address);
     identifiers << QStringLiteral("identifier[type=uuid]('%1')").arg(uuid);

@@ -62,7 +62,7 @@ void TestWinEventFilter::applyColor()
 
 void TestWinEventFilter::nativeEventsPassThrough()
 {
-    WinEventFilter filter(nullptr);
+    WinEventFilter filter;
     qintptr result = 0;
     QCOMPARE(filter.nativeEventFilter(QByteArrayLiteral("xcb_generic_event_t"), nullptr, &result), false);
     QCOMPARE(result, qintptr(0));

@@ -151,7 +151,8 @@ private slots:
         ServerCatalogue catalogue(source == ServerCatalogue::Provider ? providerServers() : storedServers(),
             ServerCatalogue::Source(source));
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         catalogue.setAccount(true, true);
         VpnServerFilterModel proxy(&model);
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -178,7 +179,8 @@ private slots:
         QFETCH(Qt::SortOrder, direction);
         ServerCatalogue catalogue(providerServers(), ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         VpnServerFilterModel proxy(&model);
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         configure(proxy);
@@ -216,7 +218,8 @@ private slots:
         QFETCH(QString, expected);
         ServerCatalogue catalogue(providerServers(), ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         VpnServerFilterModel proxy(&model);
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         configure(proxy);
@@ -265,7 +268,8 @@ private slots:
         QFETCH(QString, expected);
         ServerCatalogue catalogue(providerServers(), ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         catalogue.setAccount(stealth, admin);
         VpnServerFilterModel proxy(&model);
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -283,7 +287,8 @@ private slots:
     {
         ServerCatalogue catalogue(providerServers(), ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         VpnServerFilterModel proxy(&model);
         QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
         configure(proxy);

@@ -100,7 +100,8 @@ private slots:
         ServerCatalogue catalogue(
             { german(QStringLiteral("a")), german(QStringLiteral("b")) }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
 
@@ -130,7 +131,8 @@ private slots:
     {
         ServerCatalogue catalogue({ german(QStringLiteral("a")) }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
         catalogue.setAccount(true, false);
         catalogue.setAccount(true, false);
@@ -228,7 +230,8 @@ private slots:
         QFETCH(QVariant, sortKey);
         ServerCatalogue catalogue({ server }, ServerCatalogue::Source(source));
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         catalogue.setAccount(true, true);
 
@@ -243,7 +246,8 @@ private slots:
     {
         ServerCatalogue catalogue({ german(QStringLiteral("a")) }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QVERIFY(model.serverAt(QModelIndex()).isNull());
         QVERIFY(model.serverAt(model.index(1, 0)).isNull());
         QVERIFY(!model.index(0, 0).data(Qt::DisplayRole).toString().isEmpty());
@@ -269,7 +273,8 @@ private slots:
         server.countryCode = code;
         ServerCatalogue catalogue({ server }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         const QModelIndex country = model.index(0, model.countryColumn());
         QCOMPARE(country.data(Qt::ToolTipRole).toString(), code);
         const QImage flag = imageOf(country.data(Qt::DecorationRole));
@@ -283,7 +288,8 @@ private slots:
         marked.stealth = true;
         ServerCatalogue catalogue({ marked, german(QStringLiteral("b")) }, ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         catalogue.setAccount(true, false);
         const QModelIndex withEndpoint = model.index(0, model.stealthColumn());
         const QModelIndex without = model.index(1, model.stealthColumn());
@@ -320,7 +326,8 @@ private slots:
         server.distance = 5000;
         ServerCatalogue catalogue({ server }, ServerCatalogue::Provider);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QCOMPARE(model.index(0, model.freeColumn()).data(Qt::ForegroundRole).value<QColor>(), colour);
         QCOMPARE(
             model.index(0, model.pingColumn()).data(Qt::ForegroundRole).value<QColor>(), QColor(0, 0, 153));
@@ -338,7 +345,8 @@ private slots:
         ServerCatalogue catalogue(
             { measured, fresh, german(QStringLiteral("c")) }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         catalogue.setAccount(true, true);
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
@@ -359,7 +367,8 @@ private slots:
         ServerCatalogue catalogue(
             { german(QStringLiteral("a")), german(QStringLiteral("b")) }, ServerCatalogue::Database);
         QVERIFY(catalogue.isValid());
-        VpnServerModel model(catalogue.core());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         catalogue.setAccount(false, true);
         QSignalSpy reset(&model, &QAbstractItemModel::modelReset);

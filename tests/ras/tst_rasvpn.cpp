@@ -59,7 +59,7 @@ QString stateName(VpnConnection::State state)
 struct Session
 {
     std::unique_ptr<Core> core = std::make_unique<Core>();
-    RasVpn *vpn = new RasVpn(core.get());
+    RasVpn *vpn = new RasVpn(core->logManager(), core.get());
     QStringList events; // state names and "error"
     QString error;
     VpnServer errorServer;

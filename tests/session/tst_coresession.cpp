@@ -10,6 +10,7 @@
 #include "networkmanager.h"
 #include "paymentdialog.h"
 #include "providersimulator.h"
+#include "sessiondialogs.h"
 #include "testhome.h"
 #include "vpnclient.h"
 #include "warningwatch.h"
@@ -220,6 +221,8 @@ private:
     QString updaterLog;
     std::unique_ptr<ProviderSimulator> simulator;
     std::unique_ptr<Core> core;
+    // Stands in for the main window: the session's dialogs open over it, and quitting closes it.
+    std::unique_ptr<QWidget> mainWindow;
     std::unique_ptr<ModalAnswerer> modals;
 };
 
@@ -259,6 +262,7 @@ void TestCoreSession::cleanup()
             delete window;
     }
     core.reset();
+    mainWindow.reset();
     simulator.reset();
     modals.reset();
     QFile::remove(updaterPath());
@@ -274,6 +278,10 @@ bool TestCoreSession::start(const QJsonObject &data)
         return false;
     qputenv(Mirrow::AddressesVariable, simulator->address().toUtf8());
     core = std::make_unique<Core>();
+    mainWindow = std::make_unique<QWidget>();
+    auto *dialogs = new SessionDialogs(core.get(), mainWindow.get());
+    connect(dialogs, &SessionDialogs::quitRequested, mainWindow.get(), &QWidget::close);
+    core->setSessionFeedback(dialogs);
     return core->initialize();
 }
 
@@ -600,9 +608,8 @@ void TestCoreSession::wrongPassword()
 
     QVERIFY(start(ProviderSimulator::demoData()));
     setCredentials(u"wrong-password"_s);
-    QWidget window;
+    QWidget &window = *mainWindow;
     window.show();
-    core->setMainWindow(&window);
     modals->setAnswer([retry](QWidget *modal) {
         auto *dialog = qobject_cast<LoginDialog *>(modal);
         if (!dialog)
@@ -716,9 +723,8 @@ void TestCoreSession::statusUpdateLink()
 
     QVERIFY(start(ProviderSimulator::demoData()));
     setCredentials();
-    QWidget window;
+    QWidget &window = *mainWindow;
     window.show();
-    core->setMainWindow(&window);
     QSignalSpy refresh(core.get(), &Core::statusRefreshStarted);
     QSignalSpy statusUpdated(core.get(), &Core::userStatusUpdated);
     core->openLink(name);
@@ -856,9 +862,8 @@ void TestCoreSession::updateOffer()
     QVERIFY(start(data));
     if (!anonymous)
         setCredentials();
-    QWidget window;
+    QWidget &window = *mainWindow;
     window.show();
-    core->setMainWindow(&window);
     modals->setAnswer([](QWidget *modal) { return clickButton(modal, QMessageBox::Yes); });
     core->login();
     QTRY_COMPARE_WITH_TIMEOUT(readLines(updaterLog), QStringList { argument }, 10000);
@@ -876,9 +881,8 @@ void TestCoreSession::updateOfferedOncePerAnnouncement()
             QJsonObject { { u"optional"_s, true }, { u"url"_s, u"https://noxel.invalid/setup.exe"_s } } } });
     QVERIFY(start(data));
     setCredentials();
-    QWidget window;
+    QWidget &window = *mainWindow;
     window.show();
-    core->setMainWindow(&window);
     QSignalSpy loggedIn(core.get(), &Core::loggedIn);
     QSignalSpy statusUpdated(core.get(), &Core::userStatusUpdated);
     core->login();

@@ -33,7 +33,7 @@ const QString NoManagement
 
 QString configDirectory()
 {
-    return PlatformManager::openVpnConfigDirectory();
+    return OpenVpn::configDirectory();
 }
 
 QString passwordFile()
@@ -100,7 +100,7 @@ struct Session
         : core(std::make_unique<Core>())
     {
         VpnTest::setResources(core.get(), resources);
-        vpn = new OpenVpn(core.get());
+        vpn = new OpenVpn(core->logManager(), core->context(), core.get());
         QObject::connect(vpn, &OpenVpn::stateChanged, vpn,
             [this](VpnConnection::State state) { events << VpnTest::stateName(state); });
         QObject::connect(vpn, &OpenVpn::processFinished, vpn, [this] { events << QStringLiteral("free"); });

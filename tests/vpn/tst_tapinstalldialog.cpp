@@ -44,7 +44,7 @@ QString closedAddress()
 struct Session
 {
     std::unique_ptr<Core> core = std::make_unique<Core>();
-    QPointer<TapInstallDialog> dialog = new TapInstallDialog(core.get(), nullptr);
+    QPointer<TapInstallDialog> dialog = new TapInstallDialog(core->logManager(), nullptr);
     QList<bool> finished;
 
     Session()
