@@ -4,7 +4,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QWidget>
 
 #include <cerrno>
 #include <csignal>
@@ -90,20 +89,6 @@ bool SingleApplication::sendMessage(const QString &message)
     if (socket.state() != QAbstractSocket::UnconnectedState)
         socket.waitForDisconnected(TimeoutMs);
     return true;
-}
-
-void SingleApplication::setActivationWindow(QWidget *window)
-{
-    activationWindow = window;
-}
-
-void SingleApplication::activateWindow()
-{
-    if (!activationWindow)
-        return;
-    activationWindow->setWindowState(activationWindow->windowState() & ~Qt::WindowMinimized);
-    activationWindow->raise();
-    activationWindow->activateWindow();
 }
 
 bool SingleApplication::event(QEvent *event)

@@ -4,7 +4,6 @@
 #include <QSharedMemory>
 
 class QTcpServer;
-class QWidget;
 
 // The application object, which also keeps a second copy of the program from
 // running: the first instance holds a shared-memory guard and listens on a
@@ -24,10 +23,6 @@ public:
     // Sends the message to the first instance; false when this is the first one
     // or the message could not be delivered.
     bool sendMessage(const QString &message);
-    void setActivationWindow(QWidget *window);
-
-public slots:
-    void activateWindow();
 
 signals:
     void messageAvailable(const QString &message);
@@ -46,5 +41,4 @@ private:
     QString key;
     QSharedMemory sharedMemory;
     QTcpServer *server = nullptr;
-    QWidget *activationWindow = nullptr;
 };

@@ -2,25 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name>Core</name>
-    <message>
-        <source>Update available</source>
-        <translation>Update verfügbar</translation>
-    </message>
-    <message>
-        <source>A new version of this software is available. Would you like to start the auto update? The software will be closed and any VPN connection terminated during the update process.</source>
-        <translation>Eine neue Version dieser Software ist verfügbar. Möchten Sie das automatische Update starten? Die Software wird dabei beendet und jede VPN-Verbindung getrennt.</translation>
-    </message>
-    <message>
-        <source>Error</source>
-        <translation>Fehler</translation>
-    </message>
-    <message>
-        <source>Unable to connect to server. Please check your internet connection.</source>
-        <translation>Keine Verbindung zum Server. Bitte prüfen Sie Ihre Internetverbindung.</translation>
-    </message>
-</context>
-<context>
     <name>LoginDialog</name>
     <message>
         <source>Log in</source>
@@ -128,6 +109,22 @@
     <message>
         <source>Connecting without root rights goes through the %1 service; start the client as root when it is not installed.</source>
         <translation>Ohne Root-Rechte läuft die Verbindung über den Dienst %1; starten Sie den Client als root, wenn er nicht installiert ist.</translation>
+    </message>
+    <message>
+        <source>Connection failed</source>
+        <translation>Verbindung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>The VPN connection to %1 could not be made.</source>
+        <translation>Die VPN-Verbindung zu %1 konnte nicht hergestellt werden.</translation>
+    </message>
+    <message>
+        <source>Connection problems</source>
+        <translation>Verbindungsprobleme</translation>
+    </message>
+    <message>
+        <source>Connecting with %1 has failed several times. Another protocol or another server location may work better from where you are.</source>
+        <translation>Die Verbindung mit %1 ist mehrmals fehlgeschlagen. Ein anderes Protokoll oder ein anderer Serverstandort funktioniert von Ihrem Ort aus vielleicht besser.</translation>
     </message>
 </context>
 <context>
@@ -250,6 +247,25 @@
     <message>
         <source>the path of pptp, %1, has characters pppd cannot run</source>
         <translation>der Pfad von pptp, %1, enthält Zeichen, mit denen pppd ihn nicht starten kann</translation>
+    </message>
+</context>
+<context>
+    <name>SessionDialogs</name>
+    <message>
+        <source>Update available</source>
+        <translation>Update verfügbar</translation>
+    </message>
+    <message>
+        <source>A new version of this software is available. Would you like to start the auto update? The software will be closed and any VPN connection terminated during the update process.</source>
+        <translation>Eine neue Version dieser Software ist verfügbar. Möchten Sie das automatische Update starten? Die Software wird dabei beendet und jede VPN-Verbindung getrennt.</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Fehler</translation>
+    </message>
+    <message>
+        <source>Unable to connect to server. Please check your internet connection.</source>
+        <translation>Keine Verbindung zum Server. Bitte prüfen Sie Ihre Internetverbindung.</translation>
     </message>
 </context>
 <context>
