@@ -233,6 +233,13 @@ Core::Core(QObject *parent)
     connect(d->networkManager, &NetworkManager::authFailed, this, &Core::handleAuthFailure);
     connect(d->networkManager, &NetworkManager::unreachable, d->vpnClient, &VpnClient::reportConnectivityFailure);
     connect(d->vpnClient, &VpnClient::vpnConnectionStateChanged, this, &Core::vpnConnectionStateChanged);
+    // The log masks the host in use, an unreachable API marks that server's statistics
+    // broken, and the catalogue pings nothing while a connection is in hand.
+    connect(d->vpnClient, &VpnClient::currentServerChanged, this, [this](const VpnServer &server) {
+        d->logFilter->setCurrentHost(server.host());
+        d->networkManager->setActiveServerUid(server.uid());
+        d->vpnManager->setTunnelActive(!server.isNull());
+    });
     connect(d->platformManager.get(), &PlatformManager::powerSuspend, this, &Core::handlePowerSuspend);
     connect(d->localeManager.get(), &LocaleManager::languageChanged, this, qOverload<>(&Core::updateStatus));
 
@@ -317,9 +324,8 @@ void Core::connectServerModel(VpnServerModel *model)
     VpnClient *client = d->vpnClient;
     connect(this, &Core::originalIpChanged, model, &VpnServerModel::setOriginalIp);
     connect(this, &Core::userStatusUpdated, model, &VpnServerModel::setUserStatus);
-    connect(client, &VpnClient::vpnConnectionStateChanged, model, [model, client](VpnConnection::State state) {
-        model->setCurrentServer(state == VpnConnection::Disconnected ? VpnServer() : client->currentServer());
-    });
+    connect(client, &VpnClient::currentServerChanged, model, &VpnServerModel::setCurrentServer);
+    model->setCurrentServer(client->currentServer());
     model->setOriginalIp(d->originalIp);
     model->setUserStatus(d->context->userStatus());
 }
@@ -531,11 +537,6 @@ void Core::geoIpRequestFinished()
 
 void Core::vpnConnectionStateChanged(VpnConnection::State state)
 {
-    // What the log masks and which statistics an unreachable API marks broken.
-    const VpnServer server = state == VpnConnection::Disconnected ? VpnServer() : d->vpnClient->currentServer();
-    d->logFilter->setCurrentHost(server.host());
-    d->networkManager->setActiveServerUid(server.uid());
-    d->vpnManager->setTunnelActive(state != VpnConnection::Disconnected);
     if (state == VpnConnection::Disconnected) {
         if (!d->vpnIp.isNull()) {
             d->vpnIp = GeoIp();

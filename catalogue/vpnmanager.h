@@ -53,8 +53,8 @@ public slots:
     bool updateVpnServers();
     // The provider's variables changed: the ping interval may have.
     void variablesUpdated();
-    // No pings run while a VPN connection is made, up or being closed; a round
-    // starts once it has ended.
+    // No pings run while a VPN connection is in hand (being made, up or being
+    // closed); a round starts once it has ended.
     void setTunnelActive(bool active);
     // Where the user is without the VPN; nearestServer() measures from there.
     void setOriginalIp(const GeoIp &geoIp);

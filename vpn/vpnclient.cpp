@@ -37,6 +37,7 @@ struct ErrorRecord
 class VpnClientPrivate
 {
 public:
+    VpnClient *q = nullptr;
     LogManager *logManager = nullptr;
     Configuration *configuration = nullptr;
     Context *context = nullptr;
@@ -93,9 +94,15 @@ public:
 
     void setCurrent(std::optional<VpnConnection> connection)
     {
-        QWriteLocker locker(&lock);
-        current = std::move(connection);
-        brokenCounted = false;
+        VpnServer server;
+        {
+            QWriteLocker locker(&lock);
+            current = std::move(connection);
+            brokenCounted = false;
+            if (current)
+                server = current->server();
+        }
+        emit q->currentServerChanged(server);
     }
 
     void addFailure()
@@ -140,6 +147,7 @@ VpnClient::VpnClient(LogManager *logManager, Configuration *configuration, Conte
     : QObject(parent)
     , d(new VpnClientPrivate)
 {
+    d->q = this;
     d->logManager = logManager;
     d->configuration = configuration;
     d->context = context;

@@ -76,6 +76,8 @@ public slots:
 signals:
     void vpnConnectionStateChanged(VpnConnection::State state);
     void vpnConnectionStateStringChanged(const QString &stateString);
+    // The attempt or connection in hand changed; null when there is none.
+    void currentServerChanged(const VpnServer &server);
 
 private slots:
     void openNextConnection();
