@@ -1,11 +1,22 @@
 #!/usr/bin/env python3
-"""Draws the country flags and the stealth marker the server lists show.
+"""Draws the pictures of the client: flags, markers, icons, the logo and animations.
 
-Writes resources/countries/<size>x<size>_<code>.png (code: lower-case ISO 3166
-alpha-2, plus "blank" for a neutral flag) and resources/images/stealth<size>.png
-for the sizes 16, 24 and 32. Only the standard library is used: every pixel is
-supersampled from a colour function and the PNG files are written with zlib.
-The output is deterministic, so running the script again changes nothing.
+Writes, under the resources folder:
+- countries/<size>x<size>_<code>.png (code: lower-case ISO 3166 alpha-2, plus
+  "blank" for a neutral flag) and images/stealth<size>.png, sizes 16, 24 and 32;
+- images/app/<size>_app.png, the application's mark (sizes 16 to 64), and
+  images/logo.png and images/logo@2x.png, the mark with the word, 44 and 88 px high;
+- images/toolbar/<size>x<size>_<name>.png, the tab pictograms;
+- sprite strips, frames side by side: animations/status_update (10 frames of
+  48 x 48), animations/button_busy (white) and animations/activity (blue), 12
+  frames of 16 x 16 each, and animations/horizontal_loading (38 of 100 x 10),
+  each also at twice the size as <name>@2x.png; status/connecting32.png and
+  status/connecting64.png (16 frames of that size);
+- style/extension.png and style/extension@2x.png, the tool bar's overflow arrow.
+
+Only the standard library is used: every pixel is supersampled from a colour
+function and the PNG files are written with zlib. The output is deterministic,
+so running the script again changes nothing.
 
     python3 tools/make-images/make_images.py [resources folder]
 """
@@ -640,6 +651,395 @@ def render_stealth(size):
     return pixels
 
 
+LARGE_FLAG_SIZES = (64, 128)
+
+
+def write_large_flags(countries):
+    """The flags of the head panel and the status window: 64 px, and 128 px for high-DPI screens."""
+    for size in LARGE_FLAG_SIZES:
+        for code, draw in sorted(FLAGS.items()):
+            write_png(os.path.join(countries, "%dx%d_%s.png" % (size, size, code)), size, size,
+                      render_flag(draw, size))
+    print("%d flags in %d large sizes" % (len(FLAGS), len(LARGE_FLAG_SIZES)))
+
+
+# --- The client's own pictures ---------------------------------------------------
+# Each is a function paint(x, y) over a unit square (x to the right, y down) that
+# gives an (r, g, b, a) colour or None for transparent; `px` is the size of one
+# pixel in units, so that thin lines stay at least about a pixel wide.
+
+ACCENT = rgb("73b9ff")
+ACCENT_DEEP = rgb("2f85de")
+ACCENT_DARK = rgb("1c60a8")
+INK = rgb("26344a")
+LIGHT = rgb("f6f6f6")
+
+
+def render(width, height, paint):
+    """A width x height picture; paint(x, y) takes a point in pixels."""
+    pixels = []
+    for py in range(height):
+        row = []
+        for px in range(width):
+            samples = []
+            for sy in range(SAMPLES):
+                for sx in range(SAMPLES):
+                    colour = paint(px + (sx + 0.5) / SAMPLES, py + (sy + 0.5) / SAMPLES)
+                    samples.append((0, 0, 0, 0) if colour is None else colour)
+            row.append(average(samples))
+        pixels.append(row)
+    return pixels
+
+
+def render_square(size, paint):
+    """paint(u, v, px) over the unit square, drawn size x size."""
+    return render(size, size, lambda x, y: paint(x / size, y / size, 1.0 / size))
+
+
+def strip(frames):
+    """Frames of equal height side by side, the first at the left."""
+    return [sum((frame[row] for frame in frames), []) for row in range(len(frames[0]))]
+
+
+def opaque(colour, alpha=255):
+    return colour + (int(round(alpha)),)
+
+
+def mix(a, b, t):
+    return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
+
+
+def ring(u, v, cx, cy, radius, width):
+    return abs(math.hypot(u - cx, v - cy) - radius) <= width / 2
+
+
+def stroke(u, v, points, width):
+    """A polyline with round joins and ends."""
+    return any(segment_distance(u, v, x1, y1, x2, y2) <= width / 2
+               for (x1, y1), (x2, y2) in zip(points, points[1:]))
+
+
+def angle_of(u, v, cx, cy):
+    """Degrees clockwise from 12 o'clock, 0 to 360."""
+    return math.degrees(math.atan2(u - cx, cy - v)) % 360.0
+
+
+# The mark: a shield in the accent blue that carries a white globe.
+
+def mark(u, v, px, detail=True):
+    if not shield(u, v, 0.5, 0.04, 0.44, 0.92):
+        return None
+    edge = max(0.05, 0.9 * px)
+    if not shield(u, v, 0.5, 0.04 + edge, 0.44 - edge, 0.92 - 2 * edge):
+        return opaque(ACCENT_DARK)
+    line = max(0.055, 1.1 * px)
+    cx, cy, radius = 0.5, 0.44, 0.24
+    distance = math.hypot(u - cx, v - cy)
+    if abs(distance - radius) <= line / 2:
+        return opaque(WHITE)
+    if distance < radius:
+        if abs(v - cy) <= line / 2:
+            return opaque(WHITE)
+        if detail:
+            meridian = math.hypot((u - cx) / (radius * 0.45), (v - cy) / radius)
+            if abs(meridian - 1.0) * radius * 0.45 <= line / 2:
+                return opaque(WHITE)
+    return opaque(mix(ACCENT, ACCENT_DEEP, max(0.0, min(1.0, (v - 0.04) / 0.92))))
+
+
+def app_icon(size):
+    return render_square(size, lambda u, v, px: mark(u, v, px, detail=size >= 24))
+
+
+# The logo: the mark and the word "Noxel", drawn with strokes in units of the
+# logo's height.
+
+STROKE = 0.085
+BASELINE = 0.74
+X_HEIGHT = 0.40  # top of the small letters
+CAP_HEIGHT = 0.24
+LETTER_GAP = 0.06
+
+
+def letter_n(u, v, x):
+    w, s = 0.40, STROKE
+    if not CAP_HEIGHT <= v <= BASELINE:
+        return False
+    return stroke(u, v, [(x + s / 2, BASELINE), (x + s / 2, CAP_HEIGHT), (x + w - s / 2, BASELINE),
+                         (x + w - s / 2, CAP_HEIGHT)], s)
+
+
+def bowl(x):
+    radius = (BASELINE - X_HEIGHT) / 2
+    return x + radius, X_HEIGHT + radius, radius - STROKE / 2
+
+
+def letter_o(u, v, x):
+    cx, cy, r = bowl(x)
+    return ring(u, v, cx, cy, r, STROKE)
+
+
+def letter_x(u, v, x):
+    w, s = 0.30, STROKE
+    if not X_HEIGHT <= v <= BASELINE:
+        return False
+    return (segment_distance(u, v, x + s / 3, X_HEIGHT, x + w - s / 3, BASELINE) <= s / 2
+            or segment_distance(u, v, x + s / 3, BASELINE, x + w - s / 3, X_HEIGHT) <= s / 2)
+
+
+def letter_e(u, v, x):
+    cx, cy, r = bowl(x)
+    if abs(v - cy) <= STROKE / 2 and cx - r <= u <= cx + r:
+        return True
+    # The bowl is open at the lower right.
+    return ring(u, v, cx, cy, r, STROKE) and not 95.0 < angle_of(u, v, cx, cy) < 150.0
+
+
+def letter_l(u, v, x):
+    return x <= u <= x + STROKE and CAP_HEIGHT - 0.02 <= v <= BASELINE
+
+
+WORD = ((letter_n, 0.40), (letter_o, BASELINE - X_HEIGHT), (letter_x, 0.30),
+        (letter_e, BASELINE - X_HEIGHT), (letter_l, STROKE))
+WORD_LEFT = 1.12
+
+
+def logo_width():
+    return WORD_LEFT + sum(width for _, width in WORD) + LETTER_GAP * (len(WORD) - 1) + 0.08
+
+
+def logo(height):
+    width = int(math.ceil(logo_width() * height))
+
+    def paint(x, y):
+        u, v = x / height, y / height
+        if u < 1.0:
+            return mark(u, v, 1.0 / height)
+        left = WORD_LEFT
+        for draw, letter_width in WORD:
+            if left - STROKE <= u <= left + letter_width + STROKE and draw(u, v, left):
+                return opaque(INK)
+            left += letter_width + LETTER_GAP
+        return None
+
+    return render(width, height, paint)
+
+
+# Tab pictograms: light shapes with a soft shadow, for the dark tab bar.
+
+def pictogram(shape):
+    def paint(u, v, px):
+        if shape(u, v, px):
+            return opaque(LIGHT)
+        if shape(u - px, v - px, px):
+            return (0, 0, 0, 90)
+        return None
+    return paint
+
+
+def line_width(px, units):
+    return max(units, 1.4 * px)
+
+
+def tab_connection(u, v, px):
+    """A power switch."""
+    w = line_width(px, 0.1)
+    cx, cy, r = 0.5, 0.55, 0.32
+    if ring(u, v, cx, cy, r, w) and not (v < cy and abs(u - cx) < 0.16):
+        return True
+    return segment_distance(u, v, 0.5, 0.12, 0.5, 0.5) <= w / 2
+
+
+def tab_preferences(u, v, px):
+    """A gear wheel."""
+    r = math.hypot(u - 0.5, v - 0.5)
+    tooth = (angle_of(u, v, 0.5, 0.5) + 11.25) % 45.0 < 22.5
+    return 0.15 < r <= (0.45 if tooth else 0.34)
+
+
+def tab_log(u, v, px):
+    """A written page."""
+    w = line_width(px, 0.08)
+    inside = 0.18 <= u <= 0.82 and 0.08 <= v <= 0.92
+    border = inside and not (0.18 + w <= u <= 0.82 - w and 0.08 + w <= v <= 0.92 - w)
+    lines = any(abs(v - row) <= w / 2 and 0.32 <= u <= 0.68 for row in (0.3, 0.45, 0.6, 0.75))
+    return border or lines
+
+
+def tab_my_account(u, v, px):
+    """A person."""
+    if math.hypot(u - 0.5, v - 0.31) <= 0.18:
+        return True
+    return v <= 0.9 and math.hypot((u - 0.5) / 0.38, (v - 0.93) / 0.4) <= 1.0
+
+
+def tab_help(u, v, px):
+    """A question mark cut out of a disc."""
+    if math.hypot(u - 0.5, v - 0.5) > 0.45:
+        return False
+    w = line_width(px, 0.1)
+    cx, cy, r = 0.5, 0.38, 0.13
+    hook = ring(u, v, cx, cy, r, w) and not 135.0 < angle_of(u, v, cx, cy) < 270.0
+    end = (cx + r * math.sin(math.radians(135)), cy - r * math.cos(math.radians(135)))
+    stem = stroke(u, v, [end, (0.5, 0.56), (0.5, 0.62)], w)
+    dot = math.hypot(u - 0.5, v - 0.76) <= w * 0.65
+    return not (hook or stem or dot)
+
+
+def tab_debug(u, v, px):
+    """A beetle."""
+    w = line_width(px, 0.06)
+    if math.hypot((u - 0.5) / 0.2, (v - 0.6) / 0.27) <= 1.0:
+        return not (px < 1 / 24.0 and abs(u - 0.5) <= w / 3 and v > 0.4)
+    if math.hypot(u - 0.5, v - 0.28) <= 0.11:
+        return True
+    legs = [((0.33, 0.46), (0.13, 0.36)), ((0.31, 0.62), (0.1, 0.62)), ((0.34, 0.76), (0.15, 0.88)),
+            ((0.46, 0.2), (0.37, 0.08))]
+    for (x1, y1), (x2, y2) in legs:
+        if (segment_distance(u, v, x1, y1, x2, y2) <= w / 2
+                or segment_distance(u, v, 1 - x1, y1, 1 - x2, y2) <= w / 2):
+            return True
+    return False
+
+
+TABS = {
+    "connection": tab_connection,
+    "preferences": tab_preferences,
+    "log": tab_log,
+    "my_account": tab_my_account,
+    "help": tab_help,
+    "debug": tab_debug,
+}
+TAB_SIZES = (16, 24, 32, 48, 64)
+
+
+# Sprite strips: frame k of n, each frame drawn on its own and put side by side.
+
+def trail(index, head, count):
+    """1 for the leading element of a turning ring, fading to 0.15 behind it."""
+    behind = (head - index) % count
+    return 1.0 - 0.85 * behind / (count - 1)
+
+
+def spinner(count, dot, colour):
+    """A ring of `count` dots; frame `head` lights dot `head` brightest."""
+    def frame(head):
+        def paint(u, v, px):
+            for i in range(count):
+                t = math.radians(i * 360.0 / count)
+                if math.hypot(u - 0.5 - 0.34 * math.sin(t), v - 0.5 + 0.34 * math.cos(t)) <= dot:
+                    return opaque(colour, 255 * trail(i, head, count))
+            return None
+        return paint
+    return frame
+
+
+def spokes(count, colour):
+    def frame(head):
+        def paint(u, v, px):
+            w = line_width(px, 0.1)
+            for i in range(count):
+                t = math.radians(i * 360.0 / count)
+                sx, sy = math.sin(t), -math.cos(t)
+                if segment_distance(u, v, 0.5 + 0.2 * sx, 0.5 + 0.2 * sy, 0.5 + 0.4 * sx, 0.5 + 0.4 * sy) <= w / 2:
+                    return opaque(colour, 255 * trail(i, head, count))
+            return None
+        return paint
+    return frame
+
+
+def connecting(count):
+    """The mark, small, with an arc turning around it."""
+    def frame(k):
+        head = k * 360.0 / count
+
+        def paint(u, v, px):
+            w = line_width(px, 0.09)
+            if ring(u, v, 0.5, 0.5, 0.43, w):
+                behind = (head - angle_of(u, v, 0.5, 0.5)) % 360.0
+                if behind <= 150.0:
+                    return opaque(ACCENT_DEEP, 255 * (1.0 - 0.8 * behind / 150.0))
+                return opaque(ACCENT, 60)
+            scale = 0.56
+            return mark((u - 0.5) / scale + 0.5, (v - 0.5) / scale + 0.5, px / scale, detail=px < 1 / 48.0)
+        return paint
+    return frame
+
+
+def square_strip(size, count, frame):
+    return strip([render_square(size, frame(k)) for k in range(count)])
+
+
+LOADING_SIZE = (100, 10)  # one frame, at the scale of 1
+
+
+def loading(count, scale):
+    """A light track with a blue stretch sliding through it from left to right."""
+    width, height = LOADING_SIZE
+    radius = height * 0.2
+    length = width * 0.3
+
+    def frame(k):
+        start = -length + (width + length) * k / count
+
+        def paint(x, y):
+            x, y = x / scale, y / scale
+            if segment_distance(x, y, 2 + radius, height / 2, width - 2 - radius, height / 2) > radius:
+                return None
+            return opaque(ACCENT if start <= x <= start + length else rgb("dddddd"))
+        return paint
+
+    return strip([render(width * scale, height * scale, frame(k)) for k in range(count)])
+
+
+def extension_arrow(u, v, px):
+    """The tool bar's overflow mark: two chevrons."""
+    w = line_width(px, 0.13)
+    for shift in (0.0, 0.36):
+        if stroke(u, v, [(0.16 + shift, 0.2), (0.46 + shift, 0.5), (0.16 + shift, 0.8)], w):
+            return opaque(rgb("e8e8e8"))
+    return None
+
+
+# Square sprite strips: file, frame count, frame size, frame painter.
+STATUS_UPDATE = spinner(10, 0.075, WHITE)
+BUTTON_BUSY = spokes(12, WHITE)
+ACTIVITY = spokes(12, ACCENT_DEEP)
+CONNECTING = connecting(16)
+STRIPS = (
+    ("animations/status_update.png", 10, 48, STATUS_UPDATE),
+    ("animations/status_update@2x.png", 10, 96, STATUS_UPDATE),
+    ("animations/button_busy.png", 12, 16, BUTTON_BUSY),
+    ("animations/button_busy@2x.png", 12, 32, BUTTON_BUSY),
+    ("animations/activity.png", 12, 16, ACTIVITY),
+    ("animations/activity@2x.png", 12, 32, ACTIVITY),
+    ("status/connecting32.png", 16, 32, CONNECTING),
+    ("status/connecting64.png", 16, 64, CONNECTING),
+)
+
+
+def write_client_pictures(root):
+    for folder in ("images/app", "images/toolbar", "animations", "status", "style"):
+        os.makedirs(os.path.join(root, folder), exist_ok=True)
+
+    def save(name, pixels):
+        write_png(os.path.join(root, name), len(pixels[0]), len(pixels), pixels)
+
+    for size in (16, 20, 24, 32, 48, 64):
+        save("images/app/%d_app.png" % size, app_icon(size))
+    save("images/logo.png", logo(44))
+    save("images/logo@2x.png", logo(88))
+    for name, shape in sorted(TABS.items()):
+        for size in TAB_SIZES:
+            save("images/toolbar/%dx%d_%s.png" % (size, size, name), render_square(size, pictogram(shape)))
+    for name, count, size, frame in STRIPS:
+        save(name, square_strip(size, count, frame))
+    save("animations/horizontal_loading.png", loading(38, 1))
+    save("animations/horizontal_loading@2x.png", loading(38, 2))
+    save("style/extension.png", render_square(10, extension_arrow))
+    save("style/extension@2x.png", render_square(20, extension_arrow))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     root = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "..", "resources")
@@ -653,6 +1053,9 @@ def main():
                       render_flag(draw, size))
         write_png(os.path.join(images, "stealth%d.png" % size), size, size, render_stealth(size))
     print("%d flags and the stealth marker in %d sizes" % (len(FLAGS), len(SIZES)))
+    write_client_pictures(root)
+    print("the application icon, the logo, the tab pictograms, the animations and the style's arrow")
+    write_large_flags(countries)
 
 
 if __name__ == "__main__":
