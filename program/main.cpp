@@ -112,6 +112,7 @@ int main(int argc, char **argv)
     QObject::connect(&app, &SingleApplication::messageAvailable, window.get(), &MainWindow::messageReceived);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, window.get(), &MainWindow::commitDataRequest,
                      Qt::DirectConnection);
+    QObject::connect(window.get(), &MainWindow::finished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, window.get(), &MainWindow::quit);
     window->show();

@@ -1,111 +1,299 @@
 #include "mainwindow.h"
 
+#include "animationwidget.h"
+#include "animationwidgetwrapper.h"
 #include "configuration.h"
-#include "context.h"
+#include "connectionpanel.h"
 #include "core.h"
+#include "debugpanel.h"
+#include "fancytabwidget.h"
+#include "headpanel.h"
+#include "hidpi.h"
 #include "logmanager.h"
+#include "messagewidget.h"
+#include "platformmanager.h"
 #include "sessiondialogs.h"
+#include "statuswindow.h"
 #include "tapinstalldialog.h"
 #include "vpnclient.h"
-#include "vpnconfiguration.h"
-#include "vpnmanager.h"
-#include "vpnserverfiltermodel.h"
-#include "vpnservermodel.h"
-#include "winutils.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
+#include <QDeadlineTimer>
+#include <QIcon>
+#include <QMenu>
 #include <QMessageBox>
-#include <QPushButton>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QSessionManager>
-#include <QTableView>
+#include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
 
-MainWindow::MainWindow(Core *core)
-    : core(core)
-    , status(new QLabel(this))
-    , address(new QLabel(this))
-    , search(new QLineEdit(this))
-    , servers(new QTableView(this))
-    , protocol(new QComboBox(this))
-    , connectButton(new QPushButton(this))
-    , quitAction(new QAction(this))
-    , model(new VpnServerModel(core->vpnManager(), this))
-    , proxy(new VpnServerFilterModel(model, this))
-    , dialogs(new SessionDialogs(core, this))
+namespace {
+
+const QString KeyGeometry = QStringLiteral("geometry");
+const QString KeyState = QStringLiteral("state");
+const QString KeyTrayMessageCounter = QStringLiteral("tray_message_counter");
+constexpr int StateVersion = 1;
+constexpr int BalloonMs = 10000;
+constexpr int BalloonsEver = 2;
+
+constexpr int ConnectionTab = 0;
+
+QIcon applicationIcon(const QList<int> &sizes, bool colour)
 {
-    core->setSessionFeedback(dialogs);
-    core->vpnClient()->setFeedback(this);
-    core->connectServerModel(model);
-    connect(dialogs, &SessionDialogs::quitRequested, this, &MainWindow::quit);
+    QIcon icon;
+    for (const int size : sizes) {
+        const QString file = QStringLiteral(":/images/app/%1_app.png").arg(size);
+        icon.addPixmap(colour ? QPixmap(file) : mDesaturate(file, 1.0f));
+    }
+    return icon;
+}
 
-    proxy->setDynamicSortFilter(true);
-    proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
-    proxy->setSortRole(Qt::UserRole);
-    servers->setModel(proxy);
-    servers->setSortingEnabled(true);
-    servers->sortByColumn(model->pingColumn(), Qt::AscendingOrder);
-    servers->setSelectionBehavior(QAbstractItemView::SelectRows);
-    servers->setSelectionMode(QAbstractItemView::SingleSelection);
-    servers->verticalHeader()->hide();
-    servers->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    connect(search, &QLineEdit::textChanged, proxy, &QSortFilterProxyModel::setFilterWildcard);
-    connect(model, &QAbstractItemModel::modelReset, this, [this] {
-        servers->sortByColumn(model->pingColumn(), Qt::AscendingOrder);
-    });
-    connect(servers, &QTableView::doubleClicked, this, &MainWindow::connectSelected);
+QIcon tabIcon(const QString &name)
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/images/toolbar/%1x%1_%2.png").arg(size).arg(name));
+    return icon;
+}
 
-    for (const Vpn::Protocol p : {Vpn::OpenVpnUdp, Vpn::OpenVpnTcp, Vpn::OpenVpnStealth, Vpn::L2tp, Vpn::Pptp})
-        protocol->addItem(Vpn::GetProtocolDisplayName(p), int(p));
-    protocol->setCurrentIndex(protocol->findData(int(core->vpnClient()->defaultProtocol())));
-    connect(connectButton, &QPushButton::clicked, this, [this] {
-        if (this->core->vpnClient()->hasConnection())
-            this->core->vpnClient()->disconnect();
-        else
-            connectSelected();
-    });
+} // namespace
 
-    auto *controls = new QHBoxLayout;
-    controls->addWidget(protocol, 1);
-    controls->addWidget(connectButton);
+class MainWindowPrivate
+{
+public:
+    Core *core = nullptr;
+    // Set by quit() and the session's end: the next close is a real quit.
+    bool quitting = false;
+    bool shutDown = false;
+    HeadPanel *headPanel = nullptr;
+    MessageWidget *messageBar = nullptr;
+    FancyTabWidget *tabs = nullptr;
+    QMenu *trayMenu = nullptr;
+    QAction *showAction = nullptr;
+    QAction *quitAction = nullptr;
+    QSystemTrayIcon *trayIcon = nullptr;
+    bool blinkPhase = false;
+    QTimer *blinkTimer = nullptr;
+    QIcon connectedIcon;
+    QIcon disconnectedIcon;
+    ConnectionPanel *connectionPanel = nullptr;
+    DebugPanel *debugPanel = nullptr;
+    int debugTab = -1;
+    // Parent of the status window, so that it has no task-bar entry of its own.
+    QWidget *statusWindowHost = nullptr;
+    QPointer<StatusWindow> statusWindow;
+    AnimationWidgetWrapper *updateAnimation = nullptr;
+    bool failureDialogShown = false;
+    QAction *debugAction = nullptr;
+    SessionDialogs *dialogs = nullptr;
+    QPointer<TapInstallDialog> tapInstallDialog;
+};
+
+MainWindow::MainWindow(Core *core)
+    : d(new MainWindowPrivate)
+{
+    d->core = core;
+    d->headPanel = new HeadPanel(core, this);
+    d->headPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    d->messageBar = new MessageWidget(core, this);
+    d->messageBar->setIconVisible(true);
+    d->messageBar->setBorderWidths(0, 0, 0, 1);
+    d->messageBar->setVisible(false);
+
+    d->debugAction = new QAction(this);
+    d->debugAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_G));
+    d->debugAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(d->debugAction);
+    d->showAction = new QAction(this);
+    connect(d->showAction, &QAction::triggered, this, [this] { restore(true); });
+    d->quitAction = new QAction(this);
+    d->quitAction->setMenuRole(QAction::QuitRole);
+    connect(d->quitAction, &QAction::triggered, this, &MainWindow::quit);
+
+    d->connectionPanel = new ConnectionPanel(core, this);
+    connect(d->connectionPanel, &ConnectionPanel::showMe, this, &MainWindow::showConnection);
+
+    d->tabs = new FancyTabWidget(this);
+    d->updateAnimation = new AnimationWidgetWrapper(Qt::Horizontal, this);
+    d->updateAnimation->animation()->setImage(mHiDpiFactor() > 1.0 ? QStringLiteral(":/animations/status_update@2x.png")
+                                                                   : QStringLiteral(":/animations/status_update.png"),
+                                              10, 1.0, 480, 48);
+    d->updateAnimation->setTextColor(Qt::white);
+    d->updateAnimation->setContentsMargins(0, mHiDpiSize(5), 0, mHiDpiSize(5));
+    d->tabs->addCornerWidget(d->updateAnimation);
+    d->updateAnimation->animation()->stop();
+    d->updateAnimation->setVisible(false);
+    d->tabs->insertTab(ConnectionTab, d->connectionPanel, tabIcon(QStringLiteral("connection")), QString());
+    d->tabs->setTabEnabled(ConnectionTab, true);
+
+    d->connectedIcon = applicationIcon({16, 20, 24, 32}, true);
+    d->disconnectedIcon = applicationIcon({16, 20, 24, 32}, false);
+    d->blinkTimer = new QTimer(this);
+    d->blinkTimer->setInterval(1000);
+    connect(d->blinkTimer, &QTimer::timeout, this, &MainWindow::updateTrayIcon);
+    connect(core->vpnClient(), &VpnClient::vpnConnectionStateChanged, this, &MainWindow::updateTrayIcon);
+    d->trayMenu = new QMenu(this);
+    d->trayMenu->addAction(d->showAction);
+    d->trayMenu->addAction(d->quitAction);
+    d->trayIcon = new QSystemTrayIcon(d->disconnectedIcon, this);
+    d->trayIcon->setContextMenu(d->trayMenu);
+    connect(d->trayIcon, &QSystemTrayIcon::activated, this, &MainWindow::trayIconActivated);
+
+    setWindowIcon(applicationIcon({16, 20, 24, 32, 48, 64}, true));
+    d->tabs->setCurrentIndex(ConnectionTab);
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
-    layout->addWidget(status);
-    layout->addWidget(address);
-    layout->addWidget(search);
-    layout->addWidget(servers, 1);
-    layout->addLayout(controls);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(d->headPanel);
+    layout->addWidget(d->messageBar);
+    layout->addWidget(d->tabs, 1);
     setCentralWidget(central);
 
-    quitAction->setShortcut(QKeySequence::Quit);
-    connect(quitAction, &QAction::triggered, this, &MainWindow::quit);
-    menuBar()->addMenu(QString())->addAction(quitAction);
-
-    VpnClient *client = core->vpnClient();
-    connect(client, &VpnClient::vpnConnectionStateChanged, this, &MainWindow::updateState);
-    connect(client, &VpnClient::vpnConnectionStateStringChanged, this, [this](const QString &text) {
-        if (this->core->vpnClient()->state() == VpnConnection::Connecting)
-            status->setText(text);
-    });
-    connect(core, &Core::originalIpChanged, this, &MainWindow::updateAddress);
-    connect(core, &Core::vpnIpChanged, this, &MainWindow::updateAddress);
-    resize(640, 560);
+    resize(mHiDpiSize(880, 545));
     retranslate();
+    const QSettings settings;
+    const QByteArray geometry = settings.value(KeyGeometry).toByteArray();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
+    const QByteArray state = settings.value(KeyState).toByteArray();
+    if (!state.isEmpty())
+        restoreState(state, StateVersion);
+
+    d->statusWindowHost = new QWidget;
+    d->statusWindowHost->setAttribute(Qt::WA_DeleteOnClose);
+    d->statusWindow = new StatusWindow(core, d->statusWindowHost);
+    d->statusWindow->setAttribute(Qt::WA_DeleteOnClose);
+
+    d->dialogs = new SessionDialogs(core, this);
+    connect(d->dialogs, &SessionDialogs::quitRequested, this, &MainWindow::quit);
+    core->setSessionFeedback(d->dialogs);
+    core->vpnClient()->setFeedback(this);
+    connect(core, &Core::userStatusUpdated, this, &MainWindow::userStatusUpdated);
+    connect(core, &Core::statusRefreshStarted, this, &MainWindow::showStatusUpdateAnimation);
+    connect(core->configuration(), &Configuration::changed, this, &MainWindow::configurationChanged);
+    connect(core->platformManager(), &PlatformManager::systemShutdown, this, &MainWindow::quit);
+    connect(d->headPanel, &HeadPanel::connectButtonClicked, d->connectionPanel, &ConnectionPanel::connectButtonClicked);
+    connect(d->debugAction, &QAction::triggered, this, &MainWindow::showDebug);
+
+    QTimer::singleShot(100, this, &MainWindow::afterInitialization);
 }
 
 MainWindow::~MainWindow()
 {
     // The core outlives the window.
-    core->setSessionFeedback(nullptr);
-    core->vpnClient()->setFeedback(nullptr);
+    d->core->setSessionFeedback(nullptr);
+    d->core->vpnClient()->setFeedback(nullptr);
+    if (d->statusWindowHost)
+        delete d->statusWindowHost;
+}
+
+bool MainWindow::hasSystemTray()
+{
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void MainWindow::retranslate()
+{
+    setWindowTitle(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+    d->tabs->setTabText(ConnectionTab, tr("Connection"));
+    if (d->debugPanel)
+        d->tabs->setTabText(d->debugTab, tr("Debug"));
+    d->updateAnimation->setText(tr("Updating ..."));
+    d->showAction->setText(tr("Show Main Window"));
+    d->quitAction->setText(tr("Quit"));
+}
+
+void MainWindow::afterInitialization()
+{
+    configurationChanged();
+    raise();
+    activateWindow();
+    // The session starts once the window is up: variables, login, then the wizard.
+    d->core->requestVariables();
+    d->core->login();
+    d->core->checkWizard();
+    QTimer::singleShot(0, this, [this] {
+        if (!d->shutDown)
+            d->trayIcon->show();
+    });
+}
+
+void MainWindow::configurationChanged()
+{
+    if (!d->statusWindow)
+        return;
+    const bool wanted = d->core->configuration()->showIndicator();
+    if (wanted == d->statusWindow->isVisible())
+        return;
+    if (wanted) {
+        d->statusWindow->show();
+        d->statusWindow->restorePosition();
+    } else {
+        d->statusWindow->savePosition();
+        d->statusWindow->hide();
+    }
+}
+
+void MainWindow::userStatusUpdated(const UserStatus &status)
+{
+    d->updateAnimation->animation()->stop();
+    d->updateAnimation->setVisible(false);
+    if (!status.isNull() && !status.message().isNull() && !status.message().text().isEmpty())
+        showMessage(status.message());
+    else
+        hideMessage();
+}
+
+void MainWindow::showMessage(const Message &message)
+{
+    d->messageBar->setMessage(message);
+    d->messageBar->setVisible(true);
+}
+
+void MainWindow::hideMessage()
+{
+    d->messageBar->setVisible(false);
+}
+
+void MainWindow::showConnection()
+{
+    d->tabs->setCurrentIndex(ConnectionTab);
+}
+
+void MainWindow::showDebug()
+{
+    if (!d->debugPanel) {
+        d->debugPanel = new DebugPanel(d->core, this);
+        d->debugTab = d->tabs->count();
+        d->tabs->insertTab(d->debugTab, d->debugPanel, tabIcon(QStringLiteral("debug")), tr("Debug"));
+        d->tabs->setTabEnabled(d->debugTab, true);
+    }
+    d->tabs->setCurrentIndex(d->debugTab);
+}
+
+void MainWindow::showStatusUpdateAnimation()
+{
+    d->updateAnimation->setVisible(true);
+    d->updateAnimation->animation()->start();
+}
+
+void MainWindow::showVpnFailureDialog(Vpn::Protocol protocol)
+{
+    if (d->failureDialogShown)
+        return;
+    d->failureDialogShown = true;
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Connection problems"),
+                                tr("Connecting with %1 has failed several times. Another protocol or another server "
+                                   "location may work better from where you are.")
+                                    .arg(Vpn::GetProtocolDisplayName(protocol)),
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->showNormal();
 }
 
 void MainWindow::showConnectionError(const VpnServer &server, const VpnConfiguration &, const QString &message,
@@ -122,157 +310,175 @@ void MainWindow::showConnectionError(const VpnServer &server, const VpnConfigura
 
 void MainWindow::showVpnFailure(Vpn::Protocol protocol)
 {
-    auto *box = new QMessageBox(QMessageBox::Information, tr("Connection problems"),
-                                tr("Connecting with %1 has failed several times. Another protocol or another server "
-                                   "location may work better from where you are.")
-                                    .arg(Vpn::GetProtocolDisplayName(protocol)),
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    showVpnFailureDialog(protocol);
 }
 
 void MainWindow::setUpTunDevice(const std::function<void(bool success)> &finished)
 {
-    if (tapInstallDialog) {
-        tapInstallDialog->raise();
-        tapInstallDialog->activateWindow();
+    if (d->tapInstallDialog) {
+        d->tapInstallDialog->raise();
+        d->tapInstallDialog->activateWindow();
         return;
     }
-    tapInstallDialog = new TapInstallDialog(core->logManager(), this);
-    tapInstallDialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(tapInstallDialog, &TapInstallDialog::tapInstallFinished, this, [finished](bool success) {
+    d->tapInstallDialog = new TapInstallDialog(d->core->logManager(), this);
+    d->tapInstallDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(d->tapInstallDialog, &TapInstallDialog::tapInstallFinished, this, [finished](bool success) {
         if (finished)
             finished(success);
     });
-    tapInstallDialog->show();
+    d->tapInstallDialog->show();
 }
 
-void MainWindow::retranslate()
+void MainWindow::updateTrayIcon()
 {
-    setWindowTitle(tr("Noxel"));
-    search->setPlaceholderText(tr("Search country or city"));
-    menuBar()->actions().constFirst()->setText(tr("&File"));
-    quitAction->setText(tr("&Quit"));
-    updateState();
-    updateAddress();
-}
-
-void MainWindow::updateState()
-{
-    const VpnClient *client = core->vpnClient();
-    const VpnServer server = client->currentServer();
-    switch (client->state()) {
+    switch (d->core->vpnClient()->state()) {
     case VpnConnection::Disconnected:
-        status->setText(tr("Not connected"));
-        break;
-    case VpnConnection::Connecting:
-        status->setText(tr("Connecting to %1 ...").arg(server.location().name()));
+        d->blinkTimer->stop();
+        d->trayIcon->setIcon(d->disconnectedIcon);
         break;
     case VpnConnection::Connected:
-        status->setText(tr("Connected to %1").arg(server.location().name()));
+        d->blinkTimer->stop();
+        d->trayIcon->setIcon(d->connectedIcon);
         break;
-    case VpnConnection::Disconnecting:
-        status->setText(tr("Disconnecting ..."));
+    default:
+        if (!d->blinkTimer->isActive())
+            d->blinkTimer->start();
+        d->blinkPhase = !d->blinkPhase;
+        d->trayIcon->setIcon(d->blinkPhase ? d->disconnectedIcon : d->connectedIcon);
         break;
     }
-    connectButton->setText(client->hasConnection() ? tr("Disconnect") : tr("Connect"));
 }
 
-void MainWindow::updateAddress()
+void MainWindow::trayIconActivated(QSystemTrayIcon::ActivationReason reason)
 {
-    const GeoIp vpn = core->vpnIp();
-    const GeoIp original = core->originalIp();
-    if (!vpn.isNull())
-        address->setText(tr("Your IP address: %1 (%2) - protected").arg(vpn.address(), vpn.location()));
-    else if (!original.isNull())
-        address->setText(tr("Your IP address: %1 (%2) - not protected").arg(original.address(), original.location()));
-    else
-        address->setText(tr("Determining your IP address ..."));
-}
-
-void MainWindow::connectSelected()
-{
-    const QModelIndexList rows = servers->selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
-        status->setText(tr("Choose a server location first."));
-        return;
-    }
-    const VpnServer server = model->serverAt(proxy->mapToSource(rows.first()));
-    if (!core->hasServerContact() || !core->ensureLoggedIn())
-        return;
-    if (!core->context()->isAccountUsable()) {
-        status->setText(tr("Your account cannot connect right now: please check your subscription."));
-        return;
-    }
-    const auto chosen = Vpn::Protocol(protocol->currentData().toInt());
-    if ((chosen == Vpn::OpenVpnUdp || chosen == Vpn::OpenVpnTcp || chosen == Vpn::OpenVpnStealth)
-        && !WinUtils::isRunningAsAdministrator()) {
-        core->logManager()->addLineWithTimestamp(
-            tr("Connecting without root rights goes through the %1 service; start the client as root when it is not installed.")
-                .arg(QStringLiteral("NoxelOpenVPNService")));
-    }
-    VpnConfiguration configuration = VpnConfiguration::fromAccount(core->context()->vpnAccount());
-    configuration.setProtocol(chosen);
-    core->configuration()->setLastProtocol(Vpn::GetProtocolKey(chosen));
-    core->vpnClient()->connectToServer(server, configuration);
-}
-
-void MainWindow::changeEvent(QEvent *event)
-{
-    if (event->type() == QEvent::LanguageChange)
-        retranslate();
-    QMainWindow::changeEvent(event);
-}
-
-void MainWindow::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    if (sessionStarted)
-        return;
-    sessionStarted = true;
-    // The session starts once the window is up: variables, login, then the wizard.
-    QTimer::singleShot(0, core, [this] {
-        core->requestVariables();
-        core->login();
-        core->checkWizard();
-    });
-}
-
-void MainWindow::closeEvent(QCloseEvent *event)
-{
-    if (!quitting && core->configuration()->closeToTray()) {
-        hide();
-        event->ignore();
-        return;
-    }
-    event->accept();
-    quit();
+    if (reason == QSystemTrayIcon::DoubleClick || reason == QSystemTrayIcon::Trigger)
+        restore(false);
 }
 
 void MainWindow::messageReceived(const QString &)
 {
-    core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, "Another start of the program asked for the window");
-    if (isMinimized())
-        setWindowFlags(Qt::Window);
+    d->core->logManager()->addDataWithTimestamp(LogManager::GenericLevel, "Another start of the program asked for the window");
+    restore(true);
+}
+
+void MainWindow::restore(bool raiseWindow)
+{
     showNormal();
-    raise();
+    if (raiseWindow)
+        raise();
     activateWindow();
 }
 
 void MainWindow::commitDataRequest(QSessionManager &manager)
 {
-    // The desktop session ends: keep what the next start needs.
-    core->saveStatistics();
+    // The desktop session ends: closing now quits instead of going to the tray.
+    d->quitting = true;
+    d->core->saveStatistics();
     manager.release();
 }
 
 void MainWindow::quit()
 {
-    if (quitting)
+    if (d->quitting && d->shutDown)
         return;
-    quitting = true;
-    core->saveStatistics();
-    core->shutdown();
+    d->quitting = true;
     close();
-    QApplication::quit();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (d->shutDown) {
+        event->accept();
+        return;
+    }
+    const Configuration *configuration = d->core->configuration();
+    if (!d->quitting && configuration->closeToTray()) {
+        event->ignore();
+        if (hasSystemTray())
+            QTimer::singleShot(0, this, &QWidget::hide);
+        else
+            // Without a tray the window could not be found again: it only goes down.
+            QTimer::singleShot(0, this, &QWidget::showMinimized);
+        return;
+    }
+    if (!d->quitting && d->core->vpnClient()->hasConnection()) {
+        const QMessageBox::StandardButton answer = QMessageBox::warning(
+            this, tr("Warning"),
+            tr("You're currently connected to the VPN. Closing the software will terminate the VPN connection. Do you "
+               "want to proceed?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+    d->quitting = true;
+    shutdown();
+    event->accept();
+}
+
+void MainWindow::shutdown()
+{
+    d->shutDown = true;
+    d->trayIcon->hide();
+    VpnClient *client = d->core->vpnClient();
+    {
+        QProgressDialog progress(tr("Disconnecting VPN. Please wait ..."), QString(), 0, 100, this);
+        progress.setWindowTitle(tr("Closing"));
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(2000);
+        d->core->shutdown();
+        // A tunnel that never reports its end must not hold the program: after the wait
+        // the connection's programs end with the core.
+        const QDeadlineTimer deadline(DisconnectWaitMs);
+        while (client->hasConnection() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents, 50);
+        if (client->hasConnection()) {
+            d->core->logManager()->addDataWithTimestamp(
+                LogManager::GenericLevel, "The VPN connection did not close in time; its programs are ended at exit");
+        }
+    }
+    QSettings settings;
+    settings.setValue(KeyGeometry, saveGeometry());
+    settings.setValue(KeyState, saveState(StateVersion));
+    d->core->saveStatistics();
+    if (d->statusWindow) {
+        d->statusWindow->savePosition();
+        d->statusWindow->close();
+    }
+    emit finished();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange) {
+        retranslate();
+    } else if (event->type() == QEvent::WindowStateChange && isMinimized() && !d->quitting
+               && d->core->configuration()->minimizeToTray() && hasSystemTray()) {
+        // Only the tray icon stays: the window leaves the task bar until it is restored.
+        QTimer::singleShot(0, this, &QWidget::hide);
+    }
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::hideEvent(QHideEvent *event)
+{
+    QMainWindow::hideEvent(event);
+    if (event->spontaneous() || d->quitting || !d->core->configuration()->closeToTray() || !hasSystemTray())
+        return;
+    QSettings settings;
+    const int shown = settings.value(KeyTrayMessageCounter, 0).toInt() + 1;
+    settings.setValue(KeyTrayMessageCounter, shown);
+    settings.sync();
+    if (shown <= BalloonsEver) {
+        d->trayIcon->showMessage(tr("%1 is not closed").arg(QCoreApplication::applicationName()),
+                                 tr("It has only been minimized. Double-click on the icon to restore the window."),
+                                 QSystemTrayIcon::Information, BalloonMs);
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    emit sizeChanged();
 }

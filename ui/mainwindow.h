@@ -1,29 +1,31 @@
 #pragma once
 
 #include "connectionfeedback.h"
+#include "message.h"
+#include "userstatus.h"
 
 #include <QMainWindow>
-#include <QPointer>
+#include <QSystemTrayIcon>
+
+#include <memory>
 
 class Core;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
+class MainWindowPrivate;
 class QSessionManager;
-class QTableView;
-class SessionDialogs;
-class TapInstallDialog;
-class VpnServerFilterModel;
-class VpnServerModel;
 
-// The main window: state and public address, the server list and the connect
-// button. It tells the user what the connection engine and the session report.
+// The program's window: the head panel, the message bar and the tabs, with the
+// tray icon beside it. It decides what closing and minimising mean (quit, go to
+// the tray, or warn first) and runs the quit path, and it tells the user what the
+// connection engine reports.
 class MainWindow : public QMainWindow, public ConnectionFeedback
 {
     Q_OBJECT
 
 public:
+    // How long the quit path waits for the tunnel to close before it ends the
+    // programs of the connection itself.
+    static constexpr int DisconnectWaitMs = 10000;
+
     explicit MainWindow(Core *core);
     ~MainWindow() override;
 
@@ -32,36 +34,45 @@ public:
     void showVpnFailure(Vpn::Protocol protocol) override;
     void setUpTunDevice(const std::function<void(bool success)> &finished) override;
 
+    // Whether closing and minimising may hide the window in the tray: only where the
+    // desktop shows tray icons, else nobody could bring the window back.
+    static bool hasSystemTray();
+
+signals:
+    void sizeChanged();
+    // The quit path has ended: statistics are kept and the tunnel is closed.
+    void finished();
+
 public slots:
-    // Another start of the program asked for this window.
-    void messageReceived(const QString &message);
     void commitDataRequest(QSessionManager &manager);
-    // Ends the program: statistics are kept and the tunnel is closed first.
+    void showMessage(const Message &message);
+    void hideMessage();
+    // Ends the program through the quit path.
     void quit();
+    // Another start of the program asked for this window.
+    void messageReceived(const QString &fileName);
+    void showConnection();
+    void showDebug();
+    void showStatusUpdateAnimation();
+    void showVpnFailureDialog(Vpn::Protocol protocol);
 
 protected:
-    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void afterInitialization();
+    void userStatusUpdated(const UserStatus &status);
+    void configurationChanged();
+    void trayIconActivated(QSystemTrayIcon::ActivationReason reason);
+    void updateTrayIcon();
 
 private:
     void retranslate();
-    void updateState();
-    void updateAddress();
-    void connectSelected();
+    void restore(bool raise);
+    void shutdown();
 
-    Core *core;
-    QLabel *status;
-    QLabel *address;
-    QLineEdit *search;
-    QTableView *servers;
-    QComboBox *protocol;
-    QPushButton *connectButton;
-    QAction *quitAction;
-    VpnServerModel *model;
-    VpnServerFilterModel *proxy;
-    SessionDialogs *dialogs;
-    QPointer<TapInstallDialog> tapInstallDialog;
-    bool sessionStarted = false;
-    bool quitting = false;
+    std::unique_ptr<MainWindowPrivate> d;
 };

@@ -1,91 +1,319 @@
 #include "wizarddialog.h"
 
-#include "checkoutstatusrequest.h"
+#include "alertwidget.h"
+#include "animationwidget.h"
+#include "animationwidgetwrapper.h"
 #include "configuration.h"
-#include "context.h"
 #include "core.h"
-#include "logindialog.h"
-#include "networkmanager.h"
-#include "servervariables.h"
-#include "trialrequest.h"
+#include "credentialswizardpage.h"
+#include "hidpi.h"
+#include "loginwizardpage.h"
+#include "message.h"
+#include "settingswizardpage.h"
+#include "startwizardpage.h"
+#include "styledbutton.h"
+#include "trialwaitingwizardpage.h"
 
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
-#include <QPushButton>
-#include <QTimer>
+#include <QMessageBox>
+#include <QStackedWidget>
 #include <QVBoxLayout>
-
-namespace {
-
-constexpr int CheckoutPollMs = 5000;
-
-} // namespace
 
 class WizardDialogPrivate
 {
 public:
-    Core *core = nullptr;
-    QLabel *intro = nullptr;
-    QPushButton *existing = nullptr;
-    QPushButton *trial = nullptr;
-    QLabel *status = nullptr;
-    TrialRequest *trialRequest = nullptr;
-    CheckoutStatusRequest *checkoutRequest = nullptr;
-    QTimer checkoutTimer;
-
-    QString text(const QString &name, const QString &fallback) const
+    explicit WizardDialogPrivate(WizardDialog *q)
+        : q(q)
     {
-        const QString server = core->context()->text(name);
-        return server.isEmpty() ? fallback : server;
     }
+
+    // Each page is made the first time it is shown and kept.
+    template<typename Page> Page *page(Page *&slot)
+    {
+        if (!slot) {
+            slot = new Page(q);
+            stack->addWidget(slot);
+        }
+        return slot;
+    }
+
+    bool isLastPage(const WizardPage *page) const
+    {
+        return page && (page == completedPage || page == credentialsPage);
+    }
+
+    void showPage(WizardPage *page);
+    void showCredentials(const QString &username, const QString &password);
+    void updateNextText();
+    void finishSetup();
+
+    WizardDialog *const q;
+    Core *core = nullptr;
+    AnimationWidgetWrapper *busyIndicator = nullptr;
+    QLabel *titleLabel = nullptr;
+    AlertWidget *alert = nullptr;
+    StartWizardPage *startPage = nullptr;
+    LoginWizardPage *loginPage = nullptr;
+    TrialWaitingWizardPage *trialWaitingPage = nullptr;
+    SettingsWizardPage *completedPage = nullptr;
+    CredentialsWizardPage *credentialsPage = nullptr;
+    QStackedWidget *stack = nullptr;
+    StyledButton *cancelButton = nullptr;
+    StyledButton *backButton = nullptr;
+    StyledButton *nextButton = nullptr;
+    bool loginDone = false; // the provider accepted an account in this wizard
 };
+
+void WizardDialogPrivate::showPage(WizardPage *page)
+{
+    const bool last = isLastPage(page);
+    backButton->setVisible(false);
+    cancelButton->setVisible(!last);
+    nextButton->setVisible(page != startPage && page != trialWaitingPage);
+    // The login page enables Next once its input is valid; the completed page keeps
+    // the state the login left.
+    if (page == loginPage || page == trialWaitingPage)
+        q->setNextEnabled(false);
+    else if (page == credentialsPage)
+        q->setNextEnabled(true);
+    stack->setCurrentWidget(page);
+    updateNextText();
+    page->initializePage();
+}
+
+void WizardDialogPrivate::showCredentials(const QString &username, const QString &password)
+{
+    this->page(credentialsPage)->setCredentials(username, password);
+    showPage(credentialsPage);
+}
+
+void WizardDialogPrivate::updateNextText()
+{
+    nextButton->setText(isLastPage(q->currentPage()) ? WizardDialog::tr("Finish") : WizardDialog::tr("Next"));
+}
+
+void WizardDialogPrivate::finishSetup()
+{
+    Configuration *configuration = core->configuration();
+    if (configuration->isWizardCompleted())
+        return;
+    configuration->beginUpdate();
+    configuration->setWizardCompleted(true);
+    configuration->setTrialUid(QString());
+    configuration->endUpdate();
+    core->login();
+}
 
 WizardDialog::WizardDialog(Core *core, QWidget *parent)
     : QDialog(parent)
-    , d(new WizardDialogPrivate)
+    , d(new WizardDialogPrivate(this))
 {
     d->core = core;
     core->setBusy(true);
-    d->intro = new QLabel(this);
-    d->intro->setWordWrap(true);
-    d->existing = new QPushButton(this);
-    d->trial = new QPushButton(this);
-    d->trial->setVisible(core->context()->boolVariable(VAR_TRIAL_ENABLED, true));
-    d->status = new QLabel(this);
-    d->status->setWordWrap(true);
-    d->checkoutTimer.setInterval(CheckoutPollMs);
-    connect(&d->checkoutTimer, &QTimer::timeout, this, &WizardDialog::pollCheckout);
-    connect(d->existing, &QPushButton::clicked, this, &WizardDialog::logIn);
-    connect(d->trial, &QPushButton::clicked, this, &WizardDialog::requestTrial);
-    connect(this, &QDialog::finished, this, [this] { d->core->setBusy(false); });
+    resize(mHiDpiSize(600, 400));
 
+    auto *head = new QWidget(this);
+    head->setAttribute(Qt::WA_StyledBackground);
+    head->setStyleSheet(
+        QStringLiteral(".QWidget { background-color: #ffffff; border-bottom: %1px solid #000000; }")
+            .arg(mHiDpiSize(1)));
+    auto *logo = new QLabel(head);
+    logo->setPixmap(WizardDialog::logo());
+    d->titleLabel = new QLabel(head);
+    auto *headLayout = new QHBoxLayout(head);
+    headLayout->addWidget(logo);
+    headLayout->addSpacing(mHiDpiSize(10));
+    headLayout->addWidget(d->titleLabel, 1);
+
+    d->alert = new AlertWidget(core, Message::Error, this);
+    d->alert->setVisible(false);
+    d->stack = new QStackedWidget(this);
+    d->busyIndicator = createActivityIndicator(this);
+    d->busyIndicator->setVisible(false);
+
+    d->cancelButton = new StyledButton(this);
+    d->backButton = new StyledButton(this);
+    d->nextButton = new StyledButton(this);
+    d->nextButton->setStyle(StyledButton::Primary);
+    // Return in a field means Next, never Cancel: the dialog would otherwise make
+    // the first button its default while Next is still disabled.
+    d->cancelButton->setAutoDefault(false);
+    d->backButton->setAutoDefault(false);
+    d->nextButton->setDefault(true);
+    connect(d->cancelButton, &QPushButton::clicked, this, &WizardDialog::cancelWizard);
+    connect(d->backButton, &QPushButton::clicked, this, &WizardDialog::moveToPreviousPage);
+    connect(d->nextButton, &QPushButton::clicked, this, &WizardDialog::moveToNextPage);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(d->cancelButton);
+    buttons->addStretch(1);
+    buttons->addWidget(d->backButton);
+    buttons->addWidget(d->nextButton);
+
+    auto *body = new QVBoxLayout;
+    body->addWidget(d->alert);
+    body->addWidget(d->stack, 1);
+    body->addWidget(d->busyIndicator, 0, Qt::AlignHCenter);
+    body->addLayout(buttons);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(d->intro);
-    layout->addWidget(d->existing);
-    layout->addWidget(d->trial);
-    layout->addWidget(d->status);
-    retranslate();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(head);
+    layout->addLayout(body, 1);
+    const int margin = mHiDpiSize(10);
+    body->setContentsMargins(margin, margin, margin, margin);
+    body->setSpacing(margin);
 
-    // A trial asked for earlier may be ready by now.
-    if (!core->configuration()->trialUid().isEmpty())
-        QTimer::singleShot(0, this, &WizardDialog::pollCheckout);
+    retranslate();
+    d->showPage(d->page(d->startPage));
 }
 
-WizardDialog::~WizardDialog()
+WizardDialog::~WizardDialog() = default;
+
+QPixmap WizardDialog::logo()
 {
-    NetworkManager *network = d->core->networkManager();
-    if (d->trialRequest && network->cancelRequest(d->trialRequest))
-        delete d->trialRequest;
-    if (d->checkoutRequest && network->cancelRequest(d->checkoutRequest))
-        delete d->checkoutRequest;
+    constexpr int Height = 44;
+    QPixmap pixmap(
+        mHiDpiFactor() > 1.0 ? QStringLiteral(":/images/logo@2x.png") : QStringLiteral(":/images/logo.png"));
+    if (!pixmap.isNull())
+        me_adapt_pixmap(pixmap, mHiDpiFactor(), Height * pixmap.width() / pixmap.height(), Height);
+    return pixmap;
+}
+
+AnimationWidgetWrapper *WizardDialog::createActivityIndicator(QWidget *parent)
+{
+    auto *indicator = new AnimationWidgetWrapper(Qt::Horizontal, parent);
+    indicator->animation()->setImage(mHiDpiFactor() > 1.0 ? QStringLiteral(":/animations/activity@2x.png")
+                                                          : QStringLiteral(":/animations/activity.png"),
+        12, mHiDpiFactor(), 192, 16);
+    return indicator;
+}
+
+Core *WizardDialog::core() const
+{
+    return d->core;
+}
+
+WizardPage *WizardDialog::currentPage() const
+{
+    return qobject_cast<WizardPage *>(d->stack->currentWidget());
+}
+
+void WizardDialog::showAlert(const QString &text, int kind)
+{
+    d->alert->setKind(kind);
+    d->alert->setText(text);
+    d->alert->setVisible(true);
+}
+
+void WizardDialog::concealAlert()
+{
+    d->alert->setVisible(false);
+}
+
+void WizardDialog::setBusy(bool busy)
+{
+    d->stack->setEnabled(!busy);
+    d->busyIndicator->setVisible(busy);
+    if (busy)
+        d->busyIndicator->animation()->start();
+    else
+        d->busyIndicator->animation()->stop();
+}
+
+void WizardDialog::setBackEnabled(bool enabled)
+{
+    d->backButton->setEnabled(enabled);
+}
+
+void WizardDialog::setNextEnabled(bool enabled)
+{
+    d->nextButton->setEnabled(enabled);
+    if (enabled)
+        d->nextButton->setDefault(true);
+}
+
+void WizardDialog::moveToPreviousPage()
+{
+    if (d->loginDone)
+        d->showPage(d->page(d->completedPage));
+    else if (currentPage() == d->completedPage)
+        setLoginPage();
+}
+
+void WizardDialog::moveToNextPage()
+{
+    WizardPage *current = currentPage();
+    if (!current->validatePage())
+        return;
+    if (d->isLastPage(current)) {
+        d->finishSetup();
+        accept();
+        return;
+    }
+    Configuration *configuration = d->core->configuration();
+    if (configuration->trialUid().isEmpty()) {
+        if (current == d->startPage)
+            setLoginPage();
+        else if (current == d->loginPage)
+            d->showPage(d->page(d->completedPage));
+    } else if (configuration->hasCredentials()) {
+        d->showCredentials(configuration->username(), configuration->password());
+    } else {
+        setTrialWaitingPage();
+    }
+}
+
+void WizardDialog::cancelWizard()
+{
+    const QMessageBox::StandardButton answer
+        = QMessageBox::question(this, tr("Closing"), tr("Do you really want to close the setup wizard?"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer == QMessageBox::Yes)
+        reject();
+}
+
+void WizardDialog::setLoginPage()
+{
+    d->showPage(d->page(d->loginPage));
+}
+
+void WizardDialog::setTrialWaitingPage()
+{
+    d->showPage(d->page(d->trialWaitingPage));
+}
+
+void WizardDialog::setLogin(const QString &username, const QString &password, bool trial)
+{
+    d->loginDone = true;
+    Configuration *configuration = d->core->configuration();
+    configuration->beginUpdate();
+    configuration->setSaveCredentials(true);
+    configuration->setCredentials(username, password);
+    configuration->endUpdate();
+    if (trial)
+        d->showCredentials(username, password);
+    else
+        d->showPage(d->page(d->completedPage));
+}
+
+void WizardDialog::done(int result)
+{
+    if (result != Accepted && currentPage() == d->completedPage)
+        d->finishSetup();
+    d->core->setBusy(false);
+    QDialog::done(result);
 }
 
 void WizardDialog::retranslate()
 {
-    setWindowTitle(tr("Welcome to Noxel"));
-    d->intro->setText(tr("Protect your privacy in one click. Log in with your account, or try Noxel for free."));
-    d->existing->setText(d->text(QStringLiteral("wizard.login.existing.text"), tr("I already have an account")));
-    d->trial->setText(d->text(QStringLiteral("wizard.login.trial.text"), tr("Try Noxel for free")));
+    setWindowTitle(tr("Sign In"));
+    d->titleLabel->setText(QStringLiteral("<font size=\"+3\">%1</font>").arg(tr("Sign In")));
+    d->busyIndicator->setText(tr("Please wait ..."));
+    d->cancelButton->setText(tr("Cancel"));
+    d->backButton->setText(tr("Back"));
+    d->updateNextText();
 }
 
 void WizardDialog::changeEvent(QEvent *event)
@@ -93,91 +321,4 @@ void WizardDialog::changeEvent(QEvent *event)
     if (event->type() == QEvent::LanguageChange)
         retranslate();
     QDialog::changeEvent(event);
-}
-
-void WizardDialog::logIn()
-{
-    LoginDialog dialog(d->core, this);
-    const bool accepted = dialog.exec() == QDialog::Accepted;
-    d->core->setBusy(true);
-    if (!accepted)
-        return;
-    d->core->configuration()->setTrialUid(QString());
-    d->core->login();
-    accept();
-}
-
-void WizardDialog::requestTrial()
-{
-    if (d->trialRequest)
-        return;
-    d->trial->setEnabled(false);
-    d->status->setText(tr("Asking for a trial account ..."));
-    d->trialRequest = new TrialRequest(d->core->configuration()->uuid());
-    connect(d->trialRequest, &Request::requestFinished, this, &WizardDialog::trialFinished);
-    d->core->networkManager()->addRequest(d->trialRequest);
-}
-
-void WizardDialog::trialFinished()
-{
-    TrialRequest *request = std::exchange(d->trialRequest, nullptr);
-    request->deleteLater();
-    d->trial->setEnabled(true);
-    if (request->isFailed()) {
-        showError(tr("The server could not be reached. Please check your internet connection and try again."));
-        return;
-    }
-    if (!request->errorMessage().isEmpty()) {
-        showError(request->errorMessage());
-        return;
-    }
-    if (request->hasCredentials()) {
-        complete(request->username(), request->password());
-        return;
-    }
-    if (request->isCheckout()) {
-        d->core->configuration()->setTrialUid(request->checkoutUid());
-        d->status->setText(tr("Your trial account is being prepared ..."));
-        d->checkoutTimer.start();
-    }
-}
-
-void WizardDialog::pollCheckout()
-{
-    const QString uid = d->core->configuration()->trialUid();
-    if (d->checkoutRequest || uid.isEmpty())
-        return;
-    d->checkoutRequest = new CheckoutStatusRequest(uid);
-    connect(d->checkoutRequest, &Request::requestFinished, this, &WizardDialog::checkoutFinished);
-    d->core->networkManager()->addRequest(d->checkoutRequest);
-}
-
-void WizardDialog::checkoutFinished()
-{
-    CheckoutStatusRequest *request = std::exchange(d->checkoutRequest, nullptr);
-    request->deleteLater();
-    if (!request->isFailed() && request->hasCredentials()) {
-        d->checkoutTimer.stop();
-        complete(request->username(), request->password());
-        return;
-    }
-    if (!d->checkoutTimer.isActive())
-        d->checkoutTimer.start();
-}
-
-void WizardDialog::complete(const QString &username, const QString &password)
-{
-    Configuration *configuration = d->core->configuration();
-    configuration->beginUpdate();
-    configuration->setCredentials(username, password);
-    configuration->setTrialUid(QString());
-    configuration->setWizardCompleted(true);
-    configuration->endUpdate();
-    d->core->login();
-    accept();
-}
-
-void WizardDialog::showError(const QString &message)
-{
-    d->status->setText(QStringLiteral("<span style=\"color:#a94442\">%1</span>").arg(message.toHtmlEscaped()));
 }

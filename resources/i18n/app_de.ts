@@ -2,17 +2,166 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name>LoginDialog</name>
+    <name>AlertWidget</name>
     <message>
-        <source>Log in</source>
-        <translation>Anmelden</translation>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>BandwidthWidget</name>
+    <message>
+        <source>%1/s</source>
+        <translation>%1/s</translation>
+    </message>
+</context>
+<context>
+    <name>ConnectionPanel</name>
+    <message>
+        <source>Refresh now</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Log in with your Noxel account.</source>
-        <translation>Melden Sie sich mit Ihrem Noxel-Konto an.</translation>
+        <source>High load on this server</source>
+        <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>User name:</source>
+        <source>This server has a high load and speed might be insufficient.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Would you like to connect to another server in &lt;b&gt;%1 (%2)&lt;/b&gt; instead?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Don&apos;t ask again</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search for VPN server</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Provider</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OpenVPN (TCP)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OpenVPN (UDP)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Stealth OpenVPN</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>L2TP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PPTP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Received:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sent:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Duration:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect to best location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Connect to this location</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto-connect to this location on startup</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Last list refresh: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No server selected</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please choose a server to connect to from the list first or click &quot;Auto select&quot; if one should be selected for you.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Auto select</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Account inactive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Your account cannot connect right now: please check your subscription.</source>
+        <translation type="unfinished">Ihr Konto kann sich derzeit nicht verbinden: bitte prüfen Sie Ihr Abonnement.</translation>
+    </message>
+    <message>
+        <source>Connecting without root rights goes through the %1 service; start the client as root when it is not installed.</source>
+        <translation type="unfinished">Ohne Root-Rechte läuft die Verbindung über den Dienst %1; starten Sie den Client als root, wenn er nicht installiert ist.</translation>
+    </message>
+    <message>
+        <source>Connect</source>
+        <translation type="unfinished">Verbinden</translation>
+    </message>
+    <message>
+        <source>Connecting ...</source>
+        <translation type="unfinished">Verbinde ...</translation>
+    </message>
+    <message>
+        <source>Disconnecting ...</source>
+        <translation type="unfinished">Trenne ...</translation>
+    </message>
+    <message>
+        <source>Disconnect</source>
+        <translation type="unfinished">Trennen</translation>
+    </message>
+</context>
+<context>
+    <name>CredentialsHelper</name>
+    <message>
+        <source>Login Credentials</source>
+        <translation>Zugangsdaten</translation>
+    </message>
+    <message>
+        <source>The login credentials could not be saved in the file %1: %2</source>
+        <translation>Die Zugangsdaten konnten nicht in der Datei %1 gespeichert werden: %2</translation>
+    </message>
+    <message>
+        <source>The login credentials have been saved in the file %1 on your desktop.</source>
+        <translation>Die Zugangsdaten wurden in der Datei %1 auf Ihrem Schreibtisch gespeichert.</translation>
+    </message>
+    <message>
+        <source>The login credentials have been saved in the file %1 in your home folder.</source>
+        <translation>Die Zugangsdaten wurden in der Datei %1 in Ihrem persönlichen Ordner gespeichert.</translation>
+    </message>
+    <message>
+        <source>Username:</source>
         <translation>Benutzername:</translation>
     </message>
     <message>
@@ -20,96 +169,231 @@
         <translation>Passwort:</translation>
     </message>
     <message>
-        <source>Remember my password</source>
-        <translation>Passwort speichern</translation>
+        <source>Website:</source>
+        <translation>Webseite:</translation>
     </message>
     <message>
-        <source>Create an account</source>
-        <translation>Konto erstellen</translation>
+        <source>Your %1 Login Credentials - Please keep them save!</source>
+        <translation>Ihre %1-Zugangsdaten - Bitte sicher aufbewahren!</translation>
     </message>
     <message>
-        <source>Forgot your password?</source>
-        <translation>Passwort vergessen?</translation>
+        <source>%1 Login Credentials</source>
+        <translation>%1-Zugangsdaten</translation>
     </message>
     <message>
-        <source>Please enter your user name and password.</source>
-        <translation>Bitte geben Sie Benutzername und Passwort ein.</translation>
+        <source>Username</source>
+        <translation>Benutzername</translation>
     </message>
     <message>
-        <source>The server could not be reached. Please check your internet connection and try again.</source>
-        <translation>Der Server ist nicht erreichbar. Bitte prüfen Sie Ihre Internetverbindung und versuchen Sie es erneut.</translation>
+        <source>Password</source>
+        <translation>Passwort</translation>
     </message>
     <message>
-        <source>The user name or password is wrong.</source>
-        <translation>Benutzername oder Passwort ist falsch.</translation>
+        <source>Website</source>
+        <translation>Webseite</translation>
+    </message>
+    <message>
+        <source>Print Credentials</source>
+        <translation>Zugangsdaten drucken</translation>
     </message>
 </context>
 <context>
-    <name>MainWindow</name>
+    <name>CredentialsWizardPage</name>
     <message>
-        <source>Noxel</source>
-        <translation>Noxel</translation>
+        <source>Login Credentials</source>
+        <translation>Zugangsdaten</translation>
     </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>Save Credentials</source>
+        <translation>Zugangsdaten speichern</translation>
+    </message>
+    <message>
+        <source>Print Credentials</source>
+        <translation>Zugangsdaten drucken</translation>
+    </message>
+</context>
+<context>
+    <name>DebugPanel</name>
+    <message>
+        <source>General</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Generic Log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OpenVPN Log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RAS Log</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>App Server Communication</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Incomming:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Outgoing:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Request count:</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>IpChangeWidget</name>
     <message>
         <source>Not connected</source>
         <translation>Nicht verbunden</translation>
     </message>
     <message>
-        <source>Search country or city</source>
-        <translation>Land oder Stadt suchen</translation>
+        <source>Please select a location</source>
+        <translation>Bitte wählen Sie einen Standort</translation>
     </message>
     <message>
-        <source>&amp;File</source>
-        <translation>&amp;Datei</translation>
+        <source>Connecting %1</source>
+        <translation>Verbinde %1</translation>
     </message>
     <message>
-        <source>&amp;Quit</source>
-        <translation>&amp;Beenden</translation>
+        <source>Disconnecting %1</source>
+        <translation>Trenne %1</translation>
     </message>
     <message>
-        <source>Connecting to %1 ...</source>
-        <translation>Verbinde mit %1 ...</translation>
+        <source>Please wait ...</source>
+        <translation>Bitte warten ...</translation>
     </message>
     <message>
-        <source>Connected to %1</source>
-        <translation>Verbunden mit %1</translation>
+        <source>Determening IP</source>
+        <translation>IP wird ermittelt</translation>
     </message>
     <message>
-        <source>Disconnecting ...</source>
-        <translation>Trenne ...</translation>
+        <source>Visible Location:</source>
+        <translation>Sichtbarer Standort:</translation>
     </message>
     <message>
-        <source>Disconnect</source>
-        <translation>Trennen</translation>
+        <source>IP: %1</source>
+        <translation>IP: %1</translation>
     </message>
     <message>
-        <source>Connect</source>
-        <translation>Verbinden</translation>
+        <source>Hidden Location:</source>
+        <translation>Verborgener Standort:</translation>
+    </message>
+</context>
+<context>
+    <name>LoginDialog</name>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
     </message>
     <message>
-        <source>Your IP address: %1 (%2) - protected</source>
-        <translation>Ihre IP-Adresse: %1 (%2) – geschützt</translation>
+        <source>Couldn&apos;t connect to server.
+Please make sure your internet connection is working.</source>
+        <translation>Keine Verbindung zum Server.
+Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translation>
     </message>
     <message>
-        <source>Your IP address: %1 (%2) - not protected</source>
-        <translation>Ihre IP-Adresse: %1 (%2) – nicht geschützt</translation>
+        <source>Couldn&apos;t connect</source>
+        <translation>Keine Verbindung</translation>
     </message>
     <message>
-        <source>Determining your IP address ...</source>
-        <translation>Ihre IP-Adresse wird ermittelt ...</translation>
+        <source>Incorrect username or password</source>
+        <translation>Benutzername oder Passwort falsch</translation>
     </message>
     <message>
-        <source>Choose a server location first.</source>
-        <translation>Bitte wählen Sie zuerst einen Serverstandort.</translation>
+        <source>%1 %2 Login</source>
+        <translation>%1 %2 Anmeldung</translation>
     </message>
     <message>
-        <source>Your account cannot connect right now: please check your subscription.</source>
-        <translation>Ihr Konto kann sich derzeit nicht verbinden: bitte prüfen Sie Ihr Abonnement.</translation>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
     </message>
     <message>
-        <source>Connecting without root rights goes through the %1 service; start the client as root when it is not installed.</source>
-        <translation>Ohne Root-Rechte läuft die Verbindung über den Dienst %1; starten Sie den Client als root, wenn er nicht installiert ist.</translation>
+        <source>Remember credentials</source>
+        <translation>Zugangsdaten merken</translation>
     </message>
+    <message>
+        <source>Lost your password?</source>
+        <translation>Passwort vergessen?</translation>
+    </message>
+    <message>
+        <source>Don&apos;t have an account yet? Sign up here!</source>
+        <translation>Noch kein Konto? Hier registrieren!</translation>
+    </message>
+    <message>
+        <source>Please wait. Checking username and password ...</source>
+        <translation>Bitte warten. Benutzername und Passwort werden geprüft ...</translation>
+    </message>
+</context>
+<context>
+    <name>LoginWizardPage</name>
+    <message>
+        <source>Please enter a valid email address.</source>
+        <translation>Bitte geben Sie eine gültige E-Mail-Adresse ein.</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t connect to server.
+Please make sure your internet connection is working.</source>
+        <translation>Keine Verbindung zum Server.
+Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t connect</source>
+        <translation>Keine Verbindung</translation>
+    </message>
+    <message>
+        <source>Incorrect username or password</source>
+        <translation>Benutzername oder Passwort falsch</translation>
+    </message>
+    <message>
+        <source>I want to try %1 for free.</source>
+        <translation>Ich möchte %1 kostenlos testen.</translation>
+    </message>
+    <message>
+        <source>Your email:</source>
+        <translation>Ihre E-Mail-Adresse:</translation>
+    </message>
+    <message>
+        <source>We only use this address for your account.</source>
+        <translation>Wir verwenden diese Adresse nur für Ihr Konto.</translation>
+    </message>
+    <message>
+        <source>I already have a %1 account.</source>
+        <translation>Ich habe bereits ein %1-Konto.</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>Lost your password?</source>
+        <translation>Passwort vergessen?</translation>
+    </message>
+    <message>
+        <source>Don&apos;t have an account yet? Sign up here!</source>
+        <translation>Noch kein Konto? Hier registrieren!</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
     <message>
         <source>Connection failed</source>
         <translation>Verbindung fehlgeschlagen</translation>
@@ -125,6 +409,50 @@
     <message>
         <source>Connecting with %1 has failed several times. Another protocol or another server location may work better from where you are.</source>
         <translation>Die Verbindung mit %1 ist mehrmals fehlgeschlagen. Ein anderes Protokoll oder ein anderer Serverstandort funktioniert von Ihrem Ort aus vielleicht besser.</translation>
+    </message>
+    <message>
+        <source>Connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Debug</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Updating ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Main Window</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Warning</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>You&apos;re currently connected to the VPN. Closing the software will terminate the VPN connection. Do you want to proceed?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Disconnecting VPN. Please wait ...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Closing</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 is not closed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>It has only been minimized. Double-click on the icon to restore the window.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -250,6 +578,33 @@
     </message>
 </context>
 <context>
+    <name>ServerWidget</name>
+    <message>
+        <source>Not connected</source>
+        <translation>Nicht verbunden</translation>
+    </message>
+    <message>
+        <source>Connecting ...</source>
+        <translation>Verbinde ...</translation>
+    </message>
+    <message>
+        <source>Disconnecting ...</source>
+        <translation>Trenne ...</translation>
+    </message>
+    <message>
+        <source>Please wait ...</source>
+        <translation>Bitte warten ...</translation>
+    </message>
+    <message>
+        <source>Determening IP</source>
+        <translation>IP wird ermittelt</translation>
+    </message>
+    <message>
+        <source>IP: %1</source>
+        <translation>IP: %1</translation>
+    </message>
+</context>
+<context>
     <name>SessionDialogs</name>
     <message>
         <source>Update available</source>
@@ -269,6 +624,47 @@
     </message>
 </context>
 <context>
+    <name>SettingsWizardPage</name>
+    <message>
+        <source>Sign In Completed</source>
+        <translation>Anmeldung abgeschlossen</translation>
+    </message>
+    <message>
+        <source>The sign in process has been completed. You can close this window and start using %1.</source>
+        <translation>Die Anmeldung ist abgeschlossen. Sie können dieses Fenster schließen und %1 verwenden.</translation>
+    </message>
+</context>
+<context>
+    <name>StartWizardPage</name>
+    <message>
+        <source>Connection couldn&apos;t be established yet.&lt;br /&gt;Please check your internet connection and ensure no firewall is blocking access to the internet.</source>
+        <translation>Die Verbindung konnte noch nicht hergestellt werden.&lt;br /&gt;Bitte prüfen Sie Ihre Internetverbindung und stellen Sie sicher, dass keine Firewall den Zugang zum Internet blockiert.</translation>
+    </message>
+    <message>
+        <source>Trying to establish connection. Please wait ...</source>
+        <translation>Verbindung wird hergestellt. Bitte warten ...</translation>
+    </message>
+</context>
+<context>
+    <name>StatusWindow</name>
+    <message>
+        <source>Disconnect</source>
+        <translation>Trennen</translation>
+    </message>
+    <message>
+        <source>Show Location</source>
+        <translation>Standort anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Download Chart</source>
+        <translation>Download-Diagramm anzeigen</translation>
+    </message>
+    <message>
+        <source>Show Upload Chart</source>
+        <translation>Upload-Diagramm anzeigen</translation>
+    </message>
+</context>
+<context>
     <name>TapInstallDialog</name>
     <message>
         <source>Set Up the Tunnel Device</source>
@@ -285,6 +681,21 @@
     <message>
         <source>Setting up the tunnel device. Please wait ...</source>
         <translation>Das Tunnelgerät wird eingerichtet. Bitte warten ...</translation>
+    </message>
+</context>
+<context>
+    <name>TrialWaitingWizardPage</name>
+    <message>
+        <source>We have sent you an email. Please open the link in it to confirm your email address; your account is ready as soon as you have done so.</source>
+        <translation>Wir haben Ihnen eine E-Mail gesendet. Bitte öffnen Sie den Link darin, um Ihre E-Mail-Adresse zu bestätigen; Ihr Konto ist bereit, sobald Sie das getan haben.</translation>
+    </message>
+    <message>
+        <source>Waiting for email address confirmation ...</source>
+        <translation>Warte auf die Bestätigung der E-Mail-Adresse ...</translation>
+    </message>
+    <message>
+        <source>Restart sign up</source>
+        <translation>Registrierung neu beginnen</translation>
     </message>
 </context>
 <context>
@@ -432,32 +843,36 @@
 <context>
     <name>WizardDialog</name>
     <message>
-        <source>Welcome to Noxel</source>
-        <translation>Willkommen bei Noxel</translation>
+        <source>Finish</source>
+        <translation>Fertigstellen</translation>
     </message>
     <message>
-        <source>Protect your privacy in one click. Log in with your account, or try Noxel for free.</source>
-        <translation>Schützen Sie Ihre Privatsphäre mit einem Klick. Melden Sie sich mit Ihrem Konto an oder testen Sie Noxel kostenlos.</translation>
+        <source>Next</source>
+        <translation>Weiter</translation>
     </message>
     <message>
-        <source>I already have an account</source>
-        <translation>Ich habe bereits ein Konto</translation>
+        <source>Closing</source>
+        <translation>Schließen</translation>
     </message>
     <message>
-        <source>Try Noxel for free</source>
-        <translation>Noxel kostenlos testen</translation>
+        <source>Do you really want to close the setup wizard?</source>
+        <translation>Möchten Sie den Einrichtungsassistenten wirklich schließen?</translation>
     </message>
     <message>
-        <source>Asking for a trial account ...</source>
-        <translation>Testkonto wird angefordert ...</translation>
+        <source>Sign In</source>
+        <translation>Anmelden</translation>
     </message>
     <message>
-        <source>The server could not be reached. Please check your internet connection and try again.</source>
-        <translation>Der Server ist nicht erreichbar. Bitte prüfen Sie Ihre Internetverbindung und versuchen Sie es erneut.</translation>
+        <source>Please wait ...</source>
+        <translation>Bitte warten ...</translation>
     </message>
     <message>
-        <source>Your trial account is being prepared ...</source>
-        <translation>Ihr Testkonto wird vorbereitet ...</translation>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
     </message>
 </context>
 </TS>

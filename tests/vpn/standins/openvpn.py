@@ -14,6 +14,8 @@
 #     wait MS        sleeps
 #     waitfile PATH  waits until PATH exists
 #     exit CODE      closes the connection and exits
+#   NOXEL_FAKE_OPENVPN_STUBBORN  "1": ignores SIGTERM and "signal SIGTERM", like an
+#                                OpenVPN that hangs while closing (SIGKILL still ends it)
 #
 # The record gets every command received, as sent, and events starting with "#".
 # The program ends on SIGTERM and on the command "signal SIGTERM".
@@ -36,9 +38,13 @@ def record(line):
         os.close(fd)
 
 
+stubborn = os.environ.get("NOXEL_FAKE_OPENVPN_STUBBORN") == "1"
+
+
 def on_sigterm(signum, frame):
     record("#SIGTERM")
-    os._exit(0)
+    if not stubborn:
+        os._exit(0)
 
 
 signal.signal(signal.SIGTERM, on_sigterm)
@@ -109,7 +115,7 @@ class Peer:
         if line is None:
             return None
         record(line)
-        if line == "signal SIGTERM":
+        if line == "signal SIGTERM" and not stubborn:
             self.send("SUCCESS: signal SIGTERM thrown\r\n")
             self.conn.close()
             record("#exit 0")
