@@ -13,6 +13,7 @@
 #include "winutils.h"
 
 #include <QDir>
+#include <QIcon>
 #include <QSessionManager>
 #include <QSettings>
 #include <QStyle>
@@ -76,6 +77,10 @@ int main(int argc, char **argv)
     WinUtils::setDpiAware();
     MirrowStyle::setAccentColor(QColor(0x73, 0xB9, 0xFF));
     QApplication::setStyle(new MirrowStyle(QApplication::style()->name()));
+    QIcon icon;
+    for (const int size : {16, 20, 24, 32, 48, 64})
+        icon.addFile(QStringLiteral(":/images/app/%1_app.png").arg(size));
+    QApplication::setWindowIcon(icon);
 
     // Core outlives the window, and both are gone before the application object.
     auto core = std::make_unique<Core>();

@@ -89,9 +89,29 @@ public:
     QLabel *refreshLink = nullptr;
     StyledButton *bestButton = nullptr;
     StyledButton *connectButton = nullptr;
+    // The column the list was sorted by, told by its meaning: a reset for another
+    // account adds or removes columns in front of it.
+    int (VpnServerModel::*sortColumn)() const = &VpnServerModel::pingColumn;
+    Qt::SortOrder sortOrder = Qt::AscendingOrder;
     QMenu *contextMenu = nullptr;
     QAction *connectAction = nullptr;
     QAction *autoConnectAction = nullptr;
+
+    void rememberSortColumn()
+    {
+        static const QList<int (VpnServerModel::*)() const> columns{
+            &VpnServerModel::countryColumn, &VpnServerModel::locationColumn, &VpnServerModel::stealthColumn,
+            &VpnServerModel::serverColumn,  &VpnServerModel::freeColumn,     &VpnServerModel::pingColumn,
+            &VpnServerModel::distanceColumn, &VpnServerModel::providerColumn, &VpnServerModel::checkColumn};
+        const QHeaderView *header = serverView->header();
+        for (const auto column : columns) {
+            if ((serverModel->*column)() == header->sortIndicatorSection()) {
+                sortColumn = column;
+                sortOrder = header->sortIndicatorOrder();
+                return;
+            }
+        }
+    }
 
     VpnServer currentRowServer() const
     {
@@ -199,7 +219,6 @@ ConnectionPanel::ConnectionPanel(Core *core, QWidget *parent)
     d->serverView = new QTreeView(this);
     d->serverView->setModel(d->filterModel);
     d->serverView->setSortingEnabled(true);
-    d->serverView->sortByColumn(d->serverModel->pingColumn(), Qt::AscendingOrder);
     d->serverView->setAlternatingRowColors(true);
     d->serverView->setIndentation(0);
     d->serverView->setRootIsDecorated(false);
@@ -297,6 +316,7 @@ ConnectionPanel::ConnectionPanel(Core *core, QWidget *parent)
     connect(d->serverView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &ConnectionPanel::selectionChanged);
     connect(d->filterModel, &QAbstractItemModel::modelReset, this, &ConnectionPanel::selectionChanged);
+    connect(d->serverModel, &QAbstractItemModel::modelAboutToBeReset, this, [this] { d->rememberSortColumn(); });
     connect(d->serverModel, &QAbstractItemModel::modelReset, this, &ConnectionPanel::setupColumnSizing);
     connect(d->bestButton, &QPushButton::clicked, this, &ConnectionPanel::connectToBestServer);
     connect(d->connectButton, &QPushButton::clicked, this, &ConnectionPanel::connectButtonClicked);
@@ -369,6 +389,8 @@ void ConnectionPanel::setupColumnSizing()
         size(model->stealthColumn(), 22);
         header->setSectionResizeMode(model->stealthColumn(), QHeaderView::Fixed);
     }
+    const int sortColumn = (model->*d->sortColumn)();
+    d->serverView->sortByColumn(sortColumn >= 0 ? sortColumn : model->pingColumn(), d->sortOrder);
 }
 
 void ConnectionPanel::refreshVpnServers()

@@ -58,7 +58,8 @@ public:
     const int margin = mHiDpiSize(4);
     const int spacing = mHiDpiSize(5);
     const int flagSize = mHiDpiSize(64);
-    const int textWidth = mHiDpiSize(170);
+    // Room for the longer German texts.
+    const int textWidth = mHiDpiSize(220);
     const int lineHeight = mHiDpiSize(15);
 };
 

@@ -5,7 +5,7 @@
     <name>AlertWidget</name>
     <message>
         <source>Close</source>
-        <translation type="unfinished"></translation>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -19,127 +19,127 @@
     <name>ConnectionPanel</name>
     <message>
         <source>Refresh now</source>
-        <translation type="unfinished"></translation>
+        <translation>Jetzt aktualisieren</translation>
     </message>
     <message>
         <source>High load on this server</source>
-        <translation type="unfinished"></translation>
+        <translation>Hohe Last auf diesem Server</translation>
     </message>
     <message>
         <source>This server has a high load and speed might be insufficient.</source>
-        <translation type="unfinished"></translation>
+        <translation>Dieser Server ist stark ausgelastet, die Geschwindigkeit reicht vielleicht nicht aus.</translation>
     </message>
     <message>
         <source>Would you like to connect to another server in &lt;b&gt;%1 (%2)&lt;/b&gt; instead?</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie sich stattdessen mit einem anderen Server in &lt;b&gt;%1 (%2)&lt;/b&gt; verbinden?</translation>
     </message>
     <message>
         <source>Don&apos;t ask again</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicht mehr fragen</translation>
     </message>
     <message>
         <source>Search for VPN server</source>
-        <translation type="unfinished"></translation>
+        <translation>VPN-Server suchen</translation>
     </message>
     <message>
         <source>Provider</source>
-        <translation type="unfinished"></translation>
+        <translation>Anbieter</translation>
     </message>
     <message>
         <source>Protocol</source>
-        <translation type="unfinished"></translation>
+        <translation>Protokoll</translation>
     </message>
     <message>
         <source>OpenVPN (TCP)</source>
-        <translation type="unfinished"></translation>
+        <translation>OpenVPN (TCP)</translation>
     </message>
     <message>
         <source>OpenVPN (UDP)</source>
-        <translation type="unfinished"></translation>
+        <translation>OpenVPN (UDP)</translation>
     </message>
     <message>
         <source>Stealth OpenVPN</source>
-        <translation type="unfinished"></translation>
+        <translation>Stealth OpenVPN</translation>
     </message>
     <message>
         <source>L2TP</source>
-        <translation type="unfinished"></translation>
+        <translation>L2TP</translation>
     </message>
     <message>
         <source>PPTP</source>
-        <translation type="unfinished"></translation>
+        <translation>PPTP</translation>
     </message>
     <message>
         <source>Status</source>
-        <translation type="unfinished"></translation>
+        <translation>Status</translation>
     </message>
     <message>
         <source>Received:</source>
-        <translation type="unfinished"></translation>
+        <translation>Empfangen:</translation>
     </message>
     <message>
         <source>Sent:</source>
-        <translation type="unfinished"></translation>
+        <translation>Gesendet:</translation>
     </message>
     <message>
         <source>Duration:</source>
-        <translation type="unfinished"></translation>
+        <translation>Dauer:</translation>
     </message>
     <message>
         <source>Connect to best location</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit bestem Standort verbinden</translation>
     </message>
     <message>
         <source>Connect to this location</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit diesem Standort verbinden</translation>
     </message>
     <message>
         <source>Auto-connect to this location on startup</source>
-        <translation type="unfinished"></translation>
+        <translation>Beim Start automatisch mit diesem Standort verbinden</translation>
     </message>
     <message>
         <source>Last list refresh: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Liste zuletzt aktualisiert: %1</translation>
     </message>
     <message>
         <source>No server selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Kein Server ausgewählt</translation>
     </message>
     <message>
         <source>Please choose a server to connect to from the list first or click &quot;Auto select&quot; if one should be selected for you.</source>
-        <translation type="unfinished"></translation>
+        <translation>Bitte wählen Sie zuerst einen Server aus der Liste oder klicken Sie auf &quot;Automatisch wählen&quot;, wenn einer für Sie ausgewählt werden soll.</translation>
     </message>
     <message>
         <source>Auto select</source>
-        <translation type="unfinished"></translation>
+        <translation>Automatisch wählen</translation>
     </message>
     <message>
         <source>Account inactive</source>
-        <translation type="unfinished"></translation>
+        <translation>Konto nicht aktiv</translation>
     </message>
     <message>
         <source>Your account cannot connect right now: please check your subscription.</source>
-        <translation type="unfinished">Ihr Konto kann sich derzeit nicht verbinden: bitte prüfen Sie Ihr Abonnement.</translation>
+        <translation>Ihr Konto kann sich derzeit nicht verbinden: bitte prüfen Sie Ihr Abonnement.</translation>
     </message>
     <message>
         <source>Connecting without root rights goes through the %1 service; start the client as root when it is not installed.</source>
-        <translation type="unfinished">Ohne Root-Rechte läuft die Verbindung über den Dienst %1; starten Sie den Client als root, wenn er nicht installiert ist.</translation>
+        <translation>Ohne Root-Rechte läuft die Verbindung über den Dienst %1; starten Sie den Client als root, wenn er nicht installiert ist.</translation>
     </message>
     <message>
         <source>Connect</source>
-        <translation type="unfinished">Verbinden</translation>
+        <translation>Verbinden</translation>
     </message>
     <message>
         <source>Connecting ...</source>
-        <translation type="unfinished">Verbinde ...</translation>
+        <translation>Verbinde ...</translation>
     </message>
     <message>
         <source>Disconnecting ...</source>
-        <translation type="unfinished">Trenne ...</translation>
+        <translation>Trenne ...</translation>
     </message>
     <message>
         <source>Disconnect</source>
-        <translation type="unfinished">Trennen</translation>
+        <translation>Trennen</translation>
     </message>
 </context>
 <context>
@@ -224,35 +224,35 @@
     <name>DebugPanel</name>
     <message>
         <source>General</source>
-        <translation type="unfinished"></translation>
+        <translation>Allgemein</translation>
     </message>
     <message>
         <source>Generic Log</source>
-        <translation type="unfinished"></translation>
+        <translation>Allgemeines Protokoll</translation>
     </message>
     <message>
         <source>OpenVPN Log</source>
-        <translation type="unfinished"></translation>
+        <translation>OpenVPN-Protokoll</translation>
     </message>
     <message>
         <source>RAS Log</source>
-        <translation type="unfinished"></translation>
+        <translation>RAS-Protokoll</translation>
     </message>
     <message>
         <source>App Server Communication</source>
-        <translation type="unfinished"></translation>
+        <translation>Kommunikation mit dem App-Server</translation>
     </message>
     <message>
         <source>Incomming:</source>
-        <translation type="unfinished"></translation>
+        <translation>Eingehend:</translation>
     </message>
     <message>
         <source>Outgoing:</source>
-        <translation type="unfinished"></translation>
+        <translation>Ausgehend:</translation>
     </message>
     <message>
         <source>Request count:</source>
-        <translation type="unfinished"></translation>
+        <translation>Anzahl der Anfragen:</translation>
     </message>
 </context>
 <context>
@@ -412,47 +412,47 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
     </message>
     <message>
         <source>Connection</source>
-        <translation type="unfinished"></translation>
+        <translation>Verbindung</translation>
     </message>
     <message>
         <source>Debug</source>
-        <translation type="unfinished"></translation>
+        <translation>Debug</translation>
     </message>
     <message>
         <source>Updating ...</source>
-        <translation type="unfinished"></translation>
+        <translation>Aktualisiere ...</translation>
     </message>
     <message>
         <source>Show Main Window</source>
-        <translation type="unfinished"></translation>
+        <translation>Hauptfenster anzeigen</translation>
     </message>
     <message>
         <source>Quit</source>
-        <translation type="unfinished"></translation>
+        <translation>Beenden</translation>
     </message>
     <message>
         <source>Warning</source>
-        <translation type="unfinished"></translation>
+        <translation>Warnung</translation>
     </message>
     <message>
         <source>You&apos;re currently connected to the VPN. Closing the software will terminate the VPN connection. Do you want to proceed?</source>
-        <translation type="unfinished"></translation>
+        <translation>Sie sind gerade mit dem VPN verbunden. Wenn Sie die Software schließen, wird die VPN-Verbindung getrennt. Möchten Sie fortfahren?</translation>
     </message>
     <message>
         <source>Disconnecting VPN. Please wait ...</source>
-        <translation type="unfinished"></translation>
+        <translation>VPN wird getrennt. Bitte warten ...</translation>
     </message>
     <message>
         <source>Closing</source>
-        <translation type="unfinished"></translation>
+        <translation>Schließen</translation>
     </message>
     <message>
         <source>%1 is not closed</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 ist nicht beendet</translation>
     </message>
     <message>
         <source>It has only been minimized. Double-click on the icon to restore the window.</source>
-        <translation type="unfinished"></translation>
+        <translation>Es wurde nur minimiert. Doppelklicken Sie auf das Symbol, um das Fenster wiederherzustellen.</translation>
     </message>
 </context>
 <context>
