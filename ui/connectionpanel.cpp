@@ -604,8 +604,11 @@ void ConnectionPanel::vpnConnectionStateChanged(VpnConnection::State state)
         d->durationTimer->start();
         break;
     }
-    d->downloadChart->setEnabled(connected);
-    d->uploadChart->setEnabled(connected);
+    // The charts keep their look while a connection is being made or closed.
+    if (connected || state == VpnConnection::Disconnected) {
+        d->downloadChart->setEnabled(connected);
+        d->uploadChart->setEnabled(connected);
+    }
 }
 
 void ConnectionPanel::updateConnectionTime()
