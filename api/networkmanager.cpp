@@ -144,22 +144,23 @@ void NetworkManagerPrivate::handleRequestAdded()
 void NetworkManagerPrivate::handleNextRequest()
 {
     scheduled = false;
-    Request *request;
+    NetworkAddress wanted;
     {
+        // A request not sent yet may be withdrawn at any moment: read it under the lock.
         QMutexLocker locker(&mutex);
         if (!current && !queue.empty()) {
             current = queue.front();
             queue.pop_front();
         }
-        request = current;
-    }
-    if (!request) {
-        QTimer::singleShot(0, this, &NetworkManagerPrivate::socketClose);
-        return;
+        if (!current) {
+            locker.unlock();
+            QTimer::singleShot(0, this, &NetworkManagerPrivate::socketClose);
+            return;
+        }
+        wanted = current->address();
     }
 
     currentAddress = pool->current();
-    const NetworkAddress wanted = request->address();
     if (!wanted.isNull())
         currentAddress = wanted;
 
@@ -177,23 +178,24 @@ void NetworkManagerPrivate::handleNextRequest()
 
 void NetworkManagerPrivate::sendCurrent()
 {
-    Request *request;
+    const Envelope::Header facts = header();
+    QByteArray frame;
     {
+        // cancelRequest() either withdraws the request before it goes out or finds it sent.
         QMutexLocker locker(&mutex);
-        request = current;
+        if (!current || current->isSent())
+            return;
+        qint64 id;
+        {
+            QWriteLocker counters(&countersLock);
+            id = ++messageCounter;
+        }
+        frame = FrameCodec::encode(Envelope::encode(*current, id, facts));
+        current->setSentAt(nowMsecs32());
+        current->setSent(true);
     }
-    if (!request || request->isSent())
-        return;
-    qint64 id;
-    {
-        QWriteLocker locker(&countersLock);
-        id = ++messageCounter;
-    }
-    const QByteArray envelope = Envelope::encode(*request, id, header());
-    request->setSentAt(nowMsecs32());
-    socket->write(FrameCodec::encode(envelope));
+    socket->write(frame);
     socket->flush();
-    request->setSent(true);
 }
 
 Envelope::Header NetworkManagerPrivate::header() const
@@ -382,12 +384,14 @@ void NetworkManagerPrivate::socketRead()
         Request *request;
         {
             QMutexLocker locker(&mutex);
-            request = current;
+            request = current && current->isSent() ? current : nullptr;
         }
         if (request)
             finishCorrupted(request, false);
         if (socket)
             dropSocket();
+        // Nothing else wakes the requests still queued: the connection went without a signal.
+        scheduleNextRequest(0);
     }
 }
 
@@ -416,8 +420,9 @@ void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
 {
     Request *request;
     {
+        // Only a request that went out can be answered; it can no longer be withdrawn.
         QMutexLocker locker(&mutex);
-        request = current;
+        request = current && current->isSent() ? current : nullptr;
     }
     if (!request) {
         if (!scheduled)
@@ -569,9 +574,19 @@ bool NetworkManager::cancelRequest(Request *request)
     const auto it = std::find(d->queue.begin(), d->queue.end(), request);
     if (it != d->queue.end()) {
         d->queue.erase(it);
+        d->cancelled.removeOne(request);
         return true;
     }
-    if (d->current == request && !d->cancelled.contains(request))
+    if (d->current != request)
+        return false;
+    // Taken from the queue but not out yet (its connection is being made, or it waits
+    // to be tried again): the network thread only sends it under this lock.
+    if (!request->isSent()) {
+        d->current = nullptr;
+        d->cancelled.removeOne(request);
+        return true;
+    }
+    if (!d->cancelled.contains(request))
         d->cancelled.append(request);
     return false;
 }

@@ -23,9 +23,10 @@ public:
     ~NetworkManager() override;
 
     void addRequest(Request *request);
-    // True when the request was still queued: it is never sent and stays the
-    // caller's. A request already sent is deleted by the transport when its
-    // answer comes, and is not reported.
+    // True when the request had not gone out yet (queued, or taken but waiting for
+    // its connection or for another try): it never will, and stays the caller's. A
+    // request already sent is deleted by the transport when its answer comes, and
+    // is not reported.
     bool cancelRequest(Request *request);
     void setAddresses(const QList<NetworkAddress> &addresses);
     // Goes into the header of every request sent from now on; any thread.

@@ -217,8 +217,9 @@ void MainWindow::afterInitialization()
     d->core->requestVariables();
     d->core->login();
     d->core->checkWizard();
+    // Where the desktop has no tray, Qt's tray icon would only complain.
     QTimer::singleShot(0, this, [this] {
-        if (!d->shutDown)
+        if (!d->shutDown && hasSystemTray())
             d->trayIcon->show();
     });
 }

@@ -61,8 +61,8 @@ void TestLocaleManager::cleanupTestCase()
 
 QString TestLocaleManager::programText()
 {
-    // What the main window shows while no tunnel is up.
-    return QCoreApplication::translate("MainWindow", "Not connected");
+    // The connection panel's button while no tunnel is up.
+    return QCoreApplication::translate("ConnectionPanel", "Connect");
 }
 
 QString TestLocaleManager::qtText()
@@ -72,7 +72,7 @@ QString TestLocaleManager::qtText()
 
 void TestLocaleManager::verifyGerman(bool german) const
 {
-    QCOMPARE(programText(), german ? QStringLiteral("Nicht verbunden") : QStringLiteral("Not connected"));
+    QCOMPARE(programText(), german ? QStringLiteral("Verbinden") : QStringLiteral("Connect"));
     QCOMPARE(qtText(), german ? QStringLiteral("Abbrechen") : QStringLiteral("Cancel"));
 }
 
@@ -82,8 +82,8 @@ void TestLocaleManager::cataloguesAreEmbedded_data()
     QTest::addColumn<QString>("context");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("translation");
-    QTest::newRow("app") << QStringLiteral(":/i18n/app_de.qm") << QStringLiteral("MainWindow")
-                         << QStringLiteral("Not connected") << QStringLiteral("Nicht verbunden");
+    QTest::newRow("app") << QStringLiteral(":/i18n/app_de.qm") << QStringLiteral("ConnectionPanel")
+                         << QStringLiteral("Connect") << QStringLiteral("Verbinden");
     QTest::newRow("qtbase") << QStringLiteral(":/i18n/qtbase_de.qm") << QStringLiteral("QProgressDialog")
                             << QStringLiteral("Cancel") << QStringLiteral("Abbrechen");
     // qt_de only names its parts; they must sit beside it.

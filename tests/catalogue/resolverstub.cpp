@@ -2,7 +2,9 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <arpa/inet.h>
 #include <dlfcn.h>
@@ -14,6 +16,12 @@ namespace {
 
 QMutex mutex;
 QHash<QString, int> counts;
+QStringList lookupLog;
+// A held lookup goes on once its name is released or reset() moved to a new generation.
+QWaitCondition releasedChanged;
+QSet<QString> released;
+bool allReleased = false;
+quint64 generation = 0;
 std::atomic<int> current { 0 };
 std::atomic<int> highest { 0 };
 
@@ -40,6 +48,18 @@ int stubLookup(const char *node, const char *service, const addrinfo *hints, add
         QThread::msleep(name.section(QLatin1Char('-'), 0, 0).toULong());
         return EAI_NONAME;
     }
+    if (name.endsWith(QLatin1String(".held.test"))) {
+        {
+            QMutexLocker locker(&mutex);
+            const quint64 started = generation;
+            while (!allReleased && !released.contains(name) && generation == started)
+                releasedChanged.wait(&mutex);
+        }
+        const QByteArray address
+            = name.section(QLatin1Char('.'), 0, 0).replace(QLatin1Char('-'), QLatin1Char('.')).toLatin1();
+        return isNumeric(address.constData()) ? systemLookup(address.constData(), service, hints, res)
+                                              : EAI_NONAME;
+    }
     if (name.endsWith(QLatin1String(".loop.test"))) {
         bool ok = false;
         const int host = name.section(QLatin1Char('.'), 0, 0).toInt(&ok);
@@ -58,14 +78,21 @@ extern "C" int getaddrinfo(const char *node, const char *service, const addrinfo
 {
     if (!node)
         return systemLookup(node, service, hints, res);
+    const QString name = QString::fromLatin1(node);
     {
         QMutexLocker locker(&mutex);
-        ++counts[QString::fromLatin1(node)];
+        ++counts[name];
+        lookupLog.append(QLatin1Char('+') + name);
     }
     const int now = ++current;
     int seen = highest.load();
     while (now > seen && !highest.compare_exchange_weak(seen, now)) { }
     const int result = stubLookup(node, service, hints, res);
+    {
+        // Before the count drops, so that a lookup seen ended is in the log.
+        QMutexLocker locker(&mutex);
+        lookupLog.append(QLatin1Char('-') + name);
+    }
     --current;
     return result;
 }
@@ -92,7 +119,28 @@ void reset()
 {
     QMutexLocker locker(&mutex);
     counts.clear();
+    lookupLog.clear();
+    released.clear();
+    allReleased = false;
+    ++generation;
+    releasedChanged.wakeAll();
     highest = current.load();
+}
+
+void release(const QString &name)
+{
+    QMutexLocker locker(&mutex);
+    if (name.isEmpty())
+        allReleased = true;
+    else
+        released.insert(name);
+    releasedChanged.wakeAll();
+}
+
+QStringList events()
+{
+    QMutexLocker locker(&mutex);
+    return lookupLog;
 }
 
 } // namespace ResolverStub

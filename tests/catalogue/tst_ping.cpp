@@ -8,18 +8,31 @@
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QThread>
 #include <QtTest>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace {
 
-// A host the stub resolver keeps busy for ms milliseconds before it fails.
-QString slowHost(int ms, const QString &tag)
+// A host whose lookup waits for ResolverStub::release(); a dotted address as the tag
+// is what it then resolves to.
+QString heldHost(const QString &tag)
 {
-    return QStringLiteral("%1-%2.slow.test").arg(ms).arg(tag);
+    return QString(tag).replace(QLatin1Char('.'), QLatin1Char('-')) + QStringLiteral(".held.test");
 }
+
+// How long a ping waits for its echo (WinUtils::pingHost's default).
+constexpr int EchoWaitMs = 1000;
+
+// Lets every held lookup go on, so that a test that fails half way does not leave
+// the engine waiting for its batch for ever.
+struct ReleaseOnExit
+{
+    ~ReleaseOnExit() { ResolverStub::release(); }
+};
 
 } // namespace
 
@@ -54,17 +67,21 @@ private slots:
         if (const QString why = CatalogueFixture::noEchoReason(); !why.isEmpty())
             QSKIP(qPrintable(why));
         Ping ping(nullptr);
+        const ReleaseOnExit releaseBeforePingEnds;
         QSignalSpy completed(&ping, &Ping::pingCompleted);
-        // A full batch in progress: whatever comes now waits in the queue.
+        // A full batch held in progress: whatever comes now waits in the queue.
         for (int i = 0; i < Ping::BatchSize; ++i)
-            ping.ping(slowHost(600, QString::number(i)));
+            ping.ping(heldHost(QString::number(i)));
         QTRY_COMPARE(ResolverStub::inFlight(), Ping::BatchSize);
 
         const QString host = QStringLiteral("127.0.0.1");
         ping.ping(host);
-        if (afterResult)
+        if (afterResult) {
+            ResolverStub::release();
             QTRY_COMPARE(completed.count(), Ping::BatchSize + 1);
+        }
         ping.ping(host);
+        ResolverStub::release();
         QTRY_COMPARE(completed.count(), Ping::BatchSize + results);
         QTest::qWait(200);
         int forHost = 0;
@@ -80,10 +97,12 @@ private slots:
     void batchesOfFive_data()
     {
         QTest::addColumn<bool>("onLink");
-        QTest::newRow("names that resolve slowly") << false;
+        QTest::newRow("names that do not resolve") << false;
         QTest::newRow("silent addresses on a veth link") << true;
     }
 
+    // Who ran with whom is read from the lookups the stub holds, not from when the
+    // results reached this thread, which a busy machine delays at will.
     void batchesOfFive()
     {
         QFETCH(bool, onLink);
@@ -93,64 +112,92 @@ private slots:
             if (!why.isEmpty())
                 QSKIP(qPrintable(why));
         }
+        // On the link each name then resolves to an address nobody holds, so that
+        // the ping goes on to wait out its echo.
         QStringList hosts;
         for (int i = 0; i < 6; ++i)
-            hosts.append(onLink ? link.silentAddress(i) : slowHost(1000, QString::number(i)));
+            hosts.append(heldHost(onLink ? link.silentAddress(i) : QString::number(i)));
 
         Ping ping(nullptr);
+        const ReleaseOnExit releaseBeforePingEnds;
+        QStringList order;
         QElapsedTimer clock;
         QList<qint64> arrivals;
-        QStringList order;
         connect(&ping, &Ping::pingCompleted, this, [&](const QString &host, int msecs) {
-            arrivals.append(clock.elapsed());
             order.append(host);
+            arrivals.append(clock.isValid() ? clock.elapsed() : -1);
             QCOMPARE(msecs, -1);
         });
         // The six are queued while a probe keeps the worker busy, so that they wait in
         // the queue together whatever the thread timing, as a round of pings does.
-        const QString probe = slowHost(300, QStringLiteral("probe"));
+        const QString probe = heldHost(QStringLiteral("probe"));
         ping.ping(probe);
         QTRY_COMPARE(ResolverStub::inFlight(), 1);
         for (const QString &host : std::as_const(hosts))
             ping.ping(host);
-        QTRY_COMPARE(order.size(), 1);
-        QCOMPARE(order.at(0), probe);
-        clock.start();
-        arrivals.clear();
-        order.clear();
+        ResolverStub::release(probe);
 
-        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 6, 6000);
-        const QString times = QStringLiteral("arrivals in ms: ") + [&arrivals] {
-            QStringList list;
-            for (qint64 t : std::as_const(arrivals))
-                list.append(QString::number(t));
-            return list.join(QLatin1Char(' '));
-        }();
-        // The first five in one batch, the sixth in a batch of its own after them.
-        QVERIFY2(arrivals.at(0) >= 900 && arrivals.at(4) < 2000, qPrintable(times));
-        QVERIFY2(arrivals.at(4) - arrivals.at(0) < 500, qPrintable(times));
-        QVERIFY2(arrivals.at(5) - arrivals.at(4) >= 900, qPrintable(times));
-        QCOMPARE(order.at(5), hosts.at(5));
-        QVERIFY(std::is_permutation(order.cbegin(), order.cbegin() + 5, hosts.cbegin()));
+        // The first five at once, and the sixth not while any of them is out, not even
+        // once a thread is free: time given to a sixth to show up can only hide a
+        // fault here, never make one.
+        QTRY_COMPARE_WITH_TIMEOUT(ResolverStub::inFlight(), Ping::BatchSize, 30000);
+        QTest::qWait(300);
+        QCOMPARE(ResolverStub::inFlight(), Ping::BatchSize);
+        for (int i = 0; i < Ping::BatchSize; ++i)
+            QCOMPARE(ResolverStub::lookups(hosts.at(i)), 1);
+        QCOMPARE(ResolverStub::lookups(hosts.at(5)), 0);
+        for (int i = 0; i < Ping::BatchSize - 1; ++i)
+            ResolverStub::release(hosts.at(i));
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), Ping::BatchSize, 30000);
+        QTest::qWait(300);
+        QCOMPARE(ResolverStub::lookups(hosts.at(5)), 0);
+
+        clock.start();
+        ResolverStub::release();
+        QTRY_COMPARE_WITH_TIMEOUT(order.size(), 7, 30000);
+        QCOMPARE(order.at(0), probe);
+        QVERIFY(std::is_permutation(order.cbegin() + 1, order.cbegin() + 5, hosts.cbegin()));
+        QCOMPARE(order.mid(5), hosts.mid(4));
+        const QStringList log = ResolverStub::events();
+        QVERIFY2(log.indexOf(QLatin1Char('-') + hosts.at(4)) < log.indexOf(QLatin1Char('+') + hosts.at(5)),
+            qPrintable(log.join(QLatin1Char(' '))));
+        if (onLink) {
+            // Each silent ping waits out its echo, and the sixth's wait follows the
+            // fifth's: lower bounds, which a slow machine only makes easier to meet.
+            const QString times = QStringLiteral("the last two arrived %1 and %2 ms after the release")
+                                      .arg(arrivals.at(5))
+                                      .arg(arrivals.at(6));
+            QVERIFY2(arrivals.at(5) >= EchoWaitMs, qPrintable(times));
+            QVERIFY2(arrivals.at(6) >= 2 * EchoWaitMs, qPrintable(times));
+        }
     }
 
     void destroyedDuringBatch()
     {
         auto ping = std::make_unique<Ping>(nullptr);
+        const ReleaseOnExit releaseBeforePingEnds;
         int delivered = 0;
         connect(ping.get(), &Ping::pingCompleted, this, [&delivered] { ++delivered; });
         for (int i = 0; i < Ping::BatchSize + 3; ++i)
-            ping->ping(slowHost(700, QString::number(i)));
+            ping->ping(heldHost(QString::number(i)));
         QTRY_COMPARE(ResolverStub::inFlight(), Ping::BatchSize);
 
-        QElapsedTimer clock;
-        clock.start();
+        // The destructor waits for the batch, so another thread lets it go, once this
+        // one is well inside the destructor: only a stall of seconds between the two
+        // next lines could let the batch end first.
+        std::thread releaser([] {
+            QThread::msleep(2000);
+            ResolverStub::release();
+        });
         ping.reset();
-        // The batch in progress ends by itself; the hosts behind it are dropped.
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        releaser.join();
+        // The batch in progress has ended by the time the engine is gone; the hosts
+        // behind it are dropped.
+        QCOMPARE(ResolverStub::inFlight(), 0);
         QTest::qWait(1000);
         QCOMPARE(delivered, 0);
-        QCOMPARE(ResolverStub::lookups(slowHost(700, QString::number(Ping::BatchSize))), 0);
+        for (int i = Ping::BatchSize; i < Ping::BatchSize + 3; ++i)
+            QCOMPARE(ResolverStub::lookups(heldHost(QString::number(i))), 0);
     }
 };
 

@@ -2,7 +2,6 @@
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QTcpServer>
 #include <QTest>
 
 #include <sys/socket.h>
@@ -62,16 +61,6 @@ bool LoopbackClient::isConnected() const
 qint64 LoopbackClient::droppedAt() const
 {
     return dropTime;
-}
-
-bool LoopbackClient::waitForFreePort(int timeoutMs)
-{
-    return QTest::qWaitFor(
-        [] {
-            QTcpServer probe;
-            return probe.listen(QHostAddress::LocalHost, Port);
-        },
-        timeoutMs);
 }
 
 bool LoopbackClient::waitUntilServing(int timeoutMs)

@@ -26,8 +26,6 @@ public:
     // Monotonic time at which the drop was seen, -1 before.
     qint64 droppedAt() const;
 
-    // Whether nothing listens on 127.0.0.1:1825, waiting for that as long as given.
-    static bool waitForFreePort(int timeoutMs);
     // Waits until a program's event loop answers on the port: the instance closes a
     // connection once the message on it has ended.
     static bool waitUntilServing(int timeoutMs);

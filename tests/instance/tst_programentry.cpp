@@ -4,6 +4,7 @@
 // handed over.
 
 #include "childprocess.h"
+#include "fixedport.h"
 #include "loopbackclient.h"
 #include "sandbox.h"
 
@@ -53,7 +54,7 @@ void TestProgramEntry::initTestCase()
 void TestProgramEntry::init()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess: Destroyed while process")));
-    QVERIFY2(LoopbackClient::waitForFreePort(10000), "another program holds 127.0.0.1:1825");
+    NOXEL_WAIT_FOR_FIXED_PORT(LoopbackClient::Port);
 }
 
 void TestProgramEntry::laterStartHandsOverAndExits_data()

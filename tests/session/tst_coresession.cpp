@@ -2,9 +2,11 @@
 #include "connectionstat.h"
 #include "context.h"
 #include "core.h"
+#include "credentialswizardpage.h"
 #include "databasemanager.h"
 #include "errorreport.h"
 #include "logindialog.h"
+#include "loginwizardpage.h"
 #include "logmanager.h"
 #include "mirrow.h"
 #include "networkmanager.h"
@@ -12,6 +14,8 @@
 #include "providersimulator.h"
 #include "sessiondialogs.h"
 #include "testhome.h"
+#include "trafficmanager.h"
+#include "trafficstat.h"
 #include "vpnclient.h"
 #include "warningwatch.h"
 #include "wizarddialog.h"
@@ -21,12 +25,15 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <algorithm>
@@ -148,6 +155,50 @@ ConnectionStat makeStat(const QString &uid)
     return stat;
 }
 
+TrafficStat makeTraffic(const QString &uid)
+{
+    TrafficStat stat;
+    stat.setServerUid(uid);
+    stat.setProtocol(Vpn::OpenVpnUdp);
+    stat.setDate(QDate(2024, 3, 1));
+    stat.setUp(1000);
+    stat.setDown(5000);
+    return stat;
+}
+
+// The statistics rows an envelope carries, as "stat <uid>" and "tstat <uid>".
+QStringList statisticsRows(const QByteArray &envelope)
+{
+    QStringList rows;
+    QXmlStreamReader reader(envelope);
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement
+            && (reader.name() == "stat"_L1 || reader.name() == "tstat"_L1))
+            rows.append(reader.name().toString() + u' ' + reader.attributes().value("suid"_L1).toString());
+    }
+    rows.sort();
+    return rows;
+}
+
+// Signs up for a trial account in the wizard as a user does, page by page as they
+// come, and finishes.
+void signUpForTrial(WizardDialog *wizard)
+{
+    auto *timer = new QTimer(wizard);
+    QObject::connect(timer, &QTimer::timeout, wizard, [wizard, timer] {
+        WizardPage *page = wizard->currentPage();
+        if (qobject_cast<LoginWizardPage *>(page) && page->isEnabled()) {
+            wizard->findChild<QRadioButton *>(u"trial"_s)->click();
+            wizard->findChild<QLineEdit *>(u"email"_s)->setText(u"me@example.org"_s);
+            wizard->moveToNextPage();
+        } else if (qobject_cast<CredentialsWizardPage *>(page)) {
+            timer->stop();
+            wizard->moveToNextPage();
+        }
+    });
+    timer->start(20);
+}
+
 QList<PaymentDialog *> visiblePaymentDialogs()
 {
     QList<PaymentDialog *> dialogs;
@@ -206,6 +257,8 @@ private slots:
     void saveStatistics();
     void quitWhileRequestInFlight_data();
     void quitWhileRequestInFlight();
+    void failedStatusKeepsStatistics_data();
+    void failedStatusKeepsStatistics();
 
 private:
     // The simulator (faults go through setFault(), so they can be lifted) and the controller.
@@ -469,7 +522,7 @@ void TestCoreSession::loginWithoutCredentials()
 
     modals->setAnswer([](QWidget *modal) {
         if (auto *wizard = qobject_cast<WizardDialog *>(modal)) {
-            wizard->requestTrial();
+            signUpForTrial(wizard);
             return true;
         }
         if (auto *login = qobject_cast<LoginDialog *>(modal)) {
@@ -1008,6 +1061,60 @@ void TestCoreSession::quitWhileRequestInFlight()
     // fails on the warnings of what the transport leaves behind.
     core.reset();
     QTest::qWait(300);
+}
+
+void TestCoreSession::failedStatusKeepsStatistics_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("answer not XML") << u"garbage"_s;
+    QTest::newRow("four zero bytes") << u"zero4"_s;
+    QTest::newRow("login refused") << u"auth-fail"_s;
+}
+
+// Rows that rode with a failed status poll go with the next request, once: the client
+// cannot tell whether the provider kept them.
+void TestCoreSession::failedStatusKeepsStatistics()
+{
+    QFETCH(QString, fault);
+
+    QVERIFY(start(ProviderSimulator::demoData()));
+    setCredentials();
+    // A refused login would ask the user again; this test watches the statistics only.
+    core->setBusy(true);
+    QSignalSpy loggedIn(core.get(), &Core::loggedIn);
+    core->login();
+    QVERIFY(loggedIn.wait(10000));
+    core->vpnClient()->takeStats();
+    core->vpnClient()->trafficManager()->takeStats();
+    const auto failures = [this] {
+        return QString::fromUtf8(core->logManager()->data(LogManager::GenericLevel))
+            .count(u"Status request failed"_s);
+    };
+    const qsizetype failuresBefore = failures();
+
+    core->vpnClient()->addStats({ makeStat(u"polled"_s) });
+    core->vpnClient()->trafficManager()->addStats({ makeTraffic(u"polled"_s) });
+    simulator->setFault(fault);
+    core->updateStatus();
+    QTRY_COMPARE_WITH_TIMEOUT(failures(), failuresBefore + 1, 10000);
+    const QStringList rows { u"stat polled"_s, u"tstat polled"_s };
+    QCOMPARE(envelopes(u"status"_s).size(), 1);
+    QCOMPARE(statisticsRows(envelopes(u"status"_s).at(0)), rows);
+
+    simulator->setFault(QString());
+    QSignalSpy statusUpdated(core.get(), &Core::userStatusUpdated);
+    core->vpnClient()->addStats({ makeStat(u"later"_s) });
+    core->updateStatus();
+    QVERIFY(statusUpdated.wait(10000));
+    QCOMPARE(statisticsRows(envelopes(u"status"_s).at(1)),
+        (QStringList { u"stat later"_s, u"stat polled"_s, u"tstat polled"_s }));
+
+    core->updateStatus();
+    QVERIFY(statusUpdated.wait(10000));
+    QCOMPARE(envelopes(u"status"_s).size(), 3);
+    QCOMPARE(statisticsRows(envelopes(u"status"_s).at(2)), QStringList());
+    QVERIFY(core->vpnClient()->takeStats().isEmpty());
+    QVERIFY(core->vpnClient()->trafficManager()->takeStats().isEmpty());
 }
 
 NOXEL_APP_TEST_MAIN(TestCoreSession)

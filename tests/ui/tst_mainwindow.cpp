@@ -4,6 +4,7 @@
 #include "databasemanager.h"
 #include "fakeopenvpn.h"
 #include "fancytabbar.h"
+#include "fixedport.h"
 #include "fancytabwidget.h"
 #include "logmanager.h"
 #include "mainwindow.h"
@@ -121,6 +122,7 @@ void TestMainWindow::initTestCase()
 
 void TestMainWindow::init()
 {
+    NOXEL_WAIT_FOR_FIXED_PORT(OpenVpn::ManagementPort);
     QSettings().clear();
     fake.clearRecord();
     fake.setMode(QStringLiteral("serve"));

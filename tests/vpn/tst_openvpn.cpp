@@ -1,6 +1,7 @@
 #include "context.h"
 #include "core.h"
 #include "fakeopenvpn.h"
+#include "fixedport.h"
 #include "logmanager.h"
 #include "mirrow.h"
 #include "openvpn.h"
@@ -189,7 +190,7 @@ void TestOpenVpn::init()
     fake.setMode(QStringLiteral("serve"));
     fake.setDialogue({});
     QDir(configDirectory()).removeRecursively();
-    QVERIFY2(VpnTest::waitForFreePort(OpenVpn::ManagementPort), "127.0.0.1:1111 is taken");
+    NOXEL_WAIT_FOR_FIXED_PORT(OpenVpn::ManagementPort);
 }
 
 void TestOpenVpn::cleanup()
@@ -448,7 +449,7 @@ void TestOpenVpn::byteCounts()
     // A new tunnel counts from zero again.
     fake.clearRecord();
     fake.setDialogue(connectedDialogue({ QStringLiteral("send >BYTECOUNT:100,50"), Sync, SyncAnswer }));
-    QVERIFY(VpnTest::waitForFreePort(OpenVpn::ManagementPort));
+    NOXEL_WAIT_FOR_FIXED_PORT(OpenVpn::ManagementPort);
     session.events.clear();
     QVERIFY(session.vpn->open(VpnTest::server(2), VpnTest::configuration(Vpn::OpenVpnUdp)));
     QTRY_VERIFY_WITH_TIMEOUT(dialogueDone(), 15000);

@@ -5,6 +5,7 @@
 #include "core.h"
 #include "databasemanager.h"
 #include "fakeopenvpn.h"
+#include "fixedport.h"
 #include "logmanager.h"
 #include "mirrow.h"
 #include "openvpn.h"
@@ -167,7 +168,7 @@ void TestVpnClient::init()
     fake.clearRecord();
     fake.setMode(QStringLiteral("serve"));
     fake.setDialogue({});
-    QVERIFY2(VpnTest::waitForFreePort(OpenVpn::ManagementPort), "127.0.0.1:1111 is taken");
+    NOXEL_WAIT_FOR_FIXED_PORT(OpenVpn::ManagementPort);
 }
 
 void TestVpnClient::cleanup()

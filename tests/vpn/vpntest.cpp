@@ -2,12 +2,11 @@
 
 #include "context.h"
 #include "core.h"
+#include "fixedport.h"
 #include "userstatus.h"
 #include "winutils.h"
 
-#include <QDeadlineTimer>
 #include <QTcpServer>
-#include <QThread>
 
 namespace VpnTest {
 
@@ -92,15 +91,7 @@ QString closedAddress()
 
 bool waitForFreePort(quint16 port, int milliseconds)
 {
-    const QDeadlineTimer deadline(milliseconds);
-    for (;;) {
-        QTcpServer server;
-        if (server.listen(QHostAddress::LocalHost, port))
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(50);
-    }
+    return FixedPort::waitUntilFree(port, milliseconds).free;
 }
 
 bool canRunOpenVpnAsChild()

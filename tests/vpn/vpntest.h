@@ -33,6 +33,7 @@ QString stateName(VpnConnection::State state);
 // "127.0.0.1:<port>" of a loopback port nobody listens on.
 QString closedAddress();
 // Whether 127.0.0.1:port could be bound within the time; a stand-in may still be ending.
+// Where a taken port should skip the test rather than fail it: NOXEL_WAIT_FOR_FIXED_PORT.
 bool waitForFreePort(quint16 port, int milliseconds = 10000);
 // Root runs OpenVPN as a child; others go through the privileged service.
 bool canRunOpenVpnAsChild();

@@ -23,6 +23,7 @@ Fault modes (from --fault, or from the file DIR/fault, read for every answer):
   three          answer with three bytes
   nodigits       send a length line without digits before the answer
   oversize       announce a frame far larger than any client accepts
+  oversize:N     announce a frame of N bytes, send a little of it, then close
   delay:MS       wait MS milliseconds before answering
   close          close the connection without answering
   auth-fail      refuse every login
@@ -479,8 +480,9 @@ class Handler(socketserver.BaseRequestHandler):
                     conn.sendall(b"3\r\nabc")
                 elif fault == "nodigits":
                     conn.sendall(b"\r\n" + frame(data))
-                elif fault == "oversize":
-                    conn.sendall(b"999999999999\r\n" + b"x" * 1000)
+                elif fault == "oversize" or fault.startswith("oversize:"):
+                    size = fault.split(":", 1)[1] if ":" in fault else "999999999999"
+                    conn.sendall(size.encode("ascii") + b"\r\n" + b"x" * 1000)
                     return
                 else:
                     conn.sendall(frame(data, compress=fault != "plain"))
