@@ -2,6 +2,7 @@
 #include "configuration.h"
 #include "core.h"
 #include "credentialswizardpage.h"
+#include "localemanager.h"
 #include "logindialog.h"
 #include "loginwizardpage.h"
 #include "message.h"
@@ -203,7 +204,11 @@ bool TestSignIn::start(const QJsonObject &data)
         qputenv(Mirrow::AddressesVariable, simulator->address().toUtf8());
     }
     core = std::make_unique<Core>();
-    return core->initialize();
+    if (!core->initialize())
+        return false;
+    // The checks read the English texts, whatever the desktop's language.
+    core->localeManager()->setLanguage(u"en"_s);
+    return true;
 }
 
 WizardDialog *TestSignIn::openOnLoginPage()
