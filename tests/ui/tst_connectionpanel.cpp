@@ -754,11 +754,8 @@ int main(int argc, char *argv[])
     FakeOpenVpn fake;
     // The tun device is there, so the set-up dialog stays closed; the service's
     // settings go to the temporary home.
-    QFile tun(fake.path() + u"/tun"_s);
-    if (!tun.open(QIODevice::WriteOnly) || !QDir().mkpath(home.path() + u"/system"_s))
+    if (!fake.provideTunDevice() || !QDir().mkpath(home.path() + u"/system"_s))
         return 1;
-    tun.close();
-    qputenv("NOXEL_TUN_DEVICE", QFile::encodeName(tun.fileName()));
     qputenv("NOXEL_SYSTEM_CONFIG_DIR", QFile::encodeName(home.path() + u"/system"_s));
     QApplication app(argc, argv);
     QCoreApplication::setOrganizationName(u"Noxel"_s);

@@ -374,11 +374,8 @@ int main(int argc, char *argv[])
     }
     FakeOpenVpn fake;
     // The tun device is there: the set-up dialog stays closed.
-    qputenv("NOXEL_TUN_DEVICE", QFile::encodeName(fake.path() + QStringLiteral("/tun")));
-    QFile tun(fake.path() + QStringLiteral("/tun"));
-    if (!tun.open(QIODevice::WriteOnly))
+    if (!fake.provideTunDevice())
         return 1;
-    tun.close();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));

@@ -235,3 +235,12 @@ QStringList FakeOpenVpn::handshake(const QString &username, const QString &passw
               QStringLiteral("send SUCCESS: 'Auth' password entered, but not yet verified"),
           };
 }
+
+bool FakeOpenVpn::provideTunDevice() const
+{
+    QFile tun(path() + QStringLiteral("/tun"));
+    if (!tun.open(QIODevice::WriteOnly))
+        return false;
+    qputenv("NOXEL_TUN_DEVICE", QFile::encodeName(tun.fileName()));
+    return true;
+}

@@ -39,6 +39,9 @@ public:
     QList<qint64> running(const QString &name) const;
     // SIGKILL for every stand-in still running; returns how many there were.
     int killAll() const;
+    // A stand-in tun device in the stand-ins' folder, so that the driver never asks
+    // for the set-up; false when it cannot be made.
+    bool provideTunDevice() const;
 
     // The greeting, the hold and the set-up commands, then the credentials.
     static QStringList handshake(const QString &username, const QString &password);
