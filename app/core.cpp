@@ -654,6 +654,25 @@ void Core::addErrorReport(const ErrorReport &report)
     QTimer::singleShot(0, this, &Core::sendNextErrorReport);
 }
 
+QList<ErrorReportItem> Core::errorReportItems() const
+{
+    const QString general = QStringLiteral("Version: ") + QCoreApplication::applicationVersion()
+        + QStringLiteral("\r\nPath: ") + QCoreApplication::applicationFilePath() + QStringLiteral("\r\nOS: ")
+        + PlatformManager::osName() + QStringLiteral("\r\nCPU: ") + PlatformManager::processorInfo().name
+        + QStringLiteral("\r\n");
+    QList<ErrorReportItem> items{{QStringLiteral("General"), QStringLiteral("UTF-8"), general.toUtf8()}};
+    const std::pair<LogManager::Level, const char *> sections[] = {
+        {LogManager::GenericLevel, "Generic"}, {LogManager::OpenVpnLevel, "OpenVPN"}, {LogManager::RasLevel, "RAS"}};
+    for (const auto &[level, name] : sections) {
+        const QByteArray data = d->logManager->data(level);
+        if (data.isNull())
+            continue;
+        const QString encoding = level == LogManager::OpenVpnLevel ? QStringLiteral("ISO-8859-1") : QStringLiteral("UTF-8");
+        items.append(ErrorReportItem(QString::fromLatin1(name), encoding, data));
+    }
+    return items;
+}
+
 int Core::pendingErrorReports() const
 {
     QReadLocker locker(&d->lock);

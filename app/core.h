@@ -75,6 +75,9 @@ public:
     void openLink(const QString &name, const QHash<QString, QString> &parameters = {});
     // Queues the report; reports are retried until the provider takes them.
     void addErrorReport(const ErrorReport &report);
+    // What every error report carries, so the provider reads them alike: the program
+    // and the machine, then each log that holds anything.
+    QList<ErrorReportItem> errorReportItems() const;
     int pendingErrorReports() const;
 
     // Keeps undelivered statistics for the next run, as the provider allows.

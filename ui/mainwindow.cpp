@@ -3,19 +3,23 @@
 #include "animationwidget.h"
 #include "animationwidgetwrapper.h"
 #include "configuration.h"
+#include "connectionerrordialog.h"
 #include "connectionpanel.h"
 #include "core.h"
 #include "debugpanel.h"
 #include "fancytabwidget.h"
 #include "headpanel.h"
+#include "helppanel.h"
 #include "hidpi.h"
 #include "logmanager.h"
+#include "logpanel.h"
 #include "messagewidget.h"
 #include "platformmanager.h"
 #include "sessiondialogs.h"
 #include "statuswindow.h"
 #include "tapinstalldialog.h"
 #include "vpnclient.h"
+#include "vpnfailuredialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -40,7 +44,10 @@ constexpr int StateVersion = 1;
 constexpr int BalloonMs = 10000;
 constexpr int BalloonsEver = 2;
 
+// The tabs in their order; the preferences and account tabs come between them later.
 constexpr int ConnectionTab = 0;
+constexpr int LogTab = 1;
+constexpr int HelpTab = 2;
 
 QIcon applicationIcon(const QList<int> &sizes, bool colour)
 {
@@ -81,6 +88,8 @@ public:
     QIcon connectedIcon;
     QIcon disconnectedIcon;
     ConnectionPanel *connectionPanel = nullptr;
+    LogPanel *logPanel = nullptr;
+    HelpPanel *helpPanel = nullptr;
     DebugPanel *debugPanel = nullptr;
     int debugTab = -1;
     // Parent of the status window, so that it has no task-bar entry of its own.
@@ -116,6 +125,8 @@ MainWindow::MainWindow(Core *core)
 
     d->connectionPanel = new ConnectionPanel(core, this);
     connect(d->connectionPanel, &ConnectionPanel::showMe, this, &MainWindow::showConnection);
+    d->logPanel = new LogPanel(core, this);
+    d->helpPanel = new HelpPanel(core, this);
 
     d->tabs = new FancyTabWidget(this);
     d->updateAnimation = new AnimationWidgetWrapper(Qt::Horizontal, this);
@@ -128,7 +139,10 @@ MainWindow::MainWindow(Core *core)
     d->updateAnimation->animation()->stop();
     d->updateAnimation->setVisible(false);
     d->tabs->insertTab(ConnectionTab, d->connectionPanel, tabIcon(QStringLiteral("connection")), QString());
-    d->tabs->setTabEnabled(ConnectionTab, true);
+    d->tabs->insertTab(LogTab, d->logPanel, tabIcon(QStringLiteral("log")), QString());
+    d->tabs->insertTab(HelpTab, d->helpPanel, tabIcon(QStringLiteral("help")), QString());
+    for (const int tab : {ConnectionTab, LogTab, HelpTab})
+        d->tabs->setTabEnabled(tab, true);
 
     d->connectedIcon = applicationIcon({16, 20, 24, 32}, true);
     d->disconnectedIcon = applicationIcon({16, 20, 24, 32}, false);
@@ -201,6 +215,8 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
     d->tabs->setTabText(ConnectionTab, tr("Connection"));
+    d->tabs->setTabText(LogTab, tr("Log"));
+    d->tabs->setTabText(HelpTab, tr("Help"));
     if (d->debugPanel)
         d->tabs->setTabText(d->debugTab, tr("Debug"));
     d->updateAnimation->setText(tr("Updating ..."));
@@ -266,6 +282,16 @@ void MainWindow::showConnection()
     d->tabs->setCurrentIndex(ConnectionTab);
 }
 
+void MainWindow::showLog()
+{
+    d->tabs->setCurrentIndex(LogTab);
+}
+
+void MainWindow::showHelp()
+{
+    d->tabs->setCurrentIndex(HelpTab);
+}
+
 void MainWindow::showDebug()
 {
     if (!d->debugPanel) {
@@ -288,25 +314,20 @@ void MainWindow::showVpnFailureDialog(Vpn::Protocol protocol)
     if (d->failureDialogShown)
         return;
     d->failureDialogShown = true;
-    auto *box = new QMessageBox(QMessageBox::Information, tr("Connection problems"),
-                                tr("Connecting with %1 has failed several times. Another protocol or another server "
-                                   "location may work better from where you are.")
-                                    .arg(Vpn::GetProtocolDisplayName(protocol)),
-                                QMessageBox::Ok, this);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->showNormal();
+    auto *dialog = new VpnFailureDialog(this, protocol);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &VpnFailureDialog::quitRequested, this, &MainWindow::quit);
+    dialog->showNormal();
 }
 
 void MainWindow::showConnectionError(const VpnServer &server, const VpnConfiguration &, const QString &message,
                                      const std::function<void()> &closed)
 {
-    const QString place = server.location().name().isEmpty() ? server.host() : server.location().name();
-    auto *box = new QMessageBox(QMessageBox::Warning, tr("Connection failed"),
-                                tr("The VPN connection to %1 could not be made.").arg(place), QMessageBox::Ok, this);
-    box->setInformativeText(message);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    connect(box, &QDialog::finished, this, [closed] { closed(); });
-    box->open();
+    auto *dialog = new ConnectionErrorDialog(d->core, this);
+    dialog->setError(server, message);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &ConnectionErrorDialog::closed, this, [closed] { closed(); });
+    dialog->show();
 }
 
 void MainWindow::showVpnFailure(Vpn::Protocol protocol)

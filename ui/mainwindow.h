@@ -52,6 +52,8 @@ public slots:
     // Another start of the program asked for this window.
     void messageReceived(const QString &fileName);
     void showConnection();
+    void showLog();
+    void showHelp();
     void showDebug();
     void showStatusUpdateAnimation();
     void showVpnFailureDialog(Vpn::Protocol protocol);

@@ -16,6 +16,33 @@
     </message>
 </context>
 <context>
+    <name>ConnectionErrorDialog</name>
+    <message>
+        <source>Connection failed</source>
+        <translation>Verbindung fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>Unable to establish VPN connection:</source>
+        <translation>VPN-Verbindung konnte nicht hergestellt werden:</translation>
+    </message>
+    <message>
+        <source>Server-ID:</source>
+        <translation>Server-ID:</translation>
+    </message>
+    <message>
+        <source>Error Message:</source>
+        <translation>Fehlermeldung:</translation>
+    </message>
+    <message>
+        <source>Send this info to our tech staff for troubleshooting</source>
+        <translation>Diese Informationen zur Fehlerbehebung an unsere Techniker senden</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
     <name>ConnectionPanel</name>
     <message>
         <source>Refresh now</source>
@@ -256,6 +283,81 @@
     </message>
 </context>
 <context>
+    <name>HelpPanel</name>
+    <message>
+        <source>In case of any problems or questions, please visit the following links for quick help. If you can&apos;t find help there, please contact us directly using the form below.</source>
+        <translation>Bei Problemen oder Fragen finden Sie über die folgenden Links schnelle Hilfe. Falls Sie dort keine Hilfe finden, kontaktieren Sie uns bitte direkt über das untenstehende Formular.</translation>
+    </message>
+    <message>
+        <source>Tutorial</source>
+        <translation>Anleitung</translation>
+    </message>
+    <message>
+        <source>Frequently Asked Questions</source>
+        <translation>Häufig gestellte Fragen</translation>
+    </message>
+    <message>
+        <source>Homepage</source>
+        <translation>Homepage</translation>
+    </message>
+    <message>
+        <source>Automatic Error Reporting</source>
+        <translation>Automatische Fehlerberichte</translation>
+    </message>
+    <message>
+        <source>In case of any errors, use this button to automatically send us your VPN log for further analysis.</source>
+        <translation>Bei Fehlern können Sie uns mit dieser Schaltfläche Ihr VPN-Protokoll automatisch zur weiteren Analyse senden.</translation>
+    </message>
+    <message>
+        <source>Send Report</source>
+        <translation>Bericht senden</translation>
+    </message>
+    <message>
+        <source>Contact</source>
+        <translation>Kontakt</translation>
+    </message>
+    <message>
+        <source>Your E-Mail:</source>
+        <translation>Ihre E-Mail:</translation>
+    </message>
+    <message>
+        <source>Subject:</source>
+        <translation>Betreff:</translation>
+    </message>
+    <message>
+        <source>Message:</source>
+        <translation>Nachricht:</translation>
+    </message>
+    <message>
+        <source>Attach Error Log (recommended)</source>
+        <translation>Fehlerprotokoll anhängen (empfohlen)</translation>
+    </message>
+    <message>
+        <source>Attach Operating System Info (recommended)</source>
+        <translation>Betriebssysteminformationen anhängen (empfohlen)</translation>
+    </message>
+    <message>
+        <source>Send</source>
+        <translation>Senden</translation>
+    </message>
+    <message>
+        <source>Report was sent</source>
+        <translation>Bericht wurde gesendet</translation>
+    </message>
+    <message>
+        <source>The report was transmitted successfully.</source>
+        <translation>Der Bericht wurde erfolgreich übermittelt.</translation>
+    </message>
+    <message>
+        <source>Report was not sent</source>
+        <translation>Bericht wurde nicht gesendet</translation>
+    </message>
+    <message>
+        <source>The report could not be transmitted. Please check your internet connection and try again.</source>
+        <translation>Der Bericht konnte nicht übertragen werden. Bitte prüfen Sie Ihre Internetverbindung und versuchen Sie es erneut.</translation>
+    </message>
+</context>
+<context>
     <name>IpChangeWidget</name>
     <message>
         <source>Not connected</source>
@@ -292,6 +394,29 @@
     <message>
         <source>Hidden Location:</source>
         <translation>Verborgener Standort:</translation>
+    </message>
+</context>
+<context>
+    <name>LogPanel</name>
+    <message>
+        <source>This panel shows detailed information about your connections and connection attempts, which can be useful to solve upcoming issues together with our support staff.</source>
+        <translation>Dieser Bereich zeigt detaillierte Informationen zu Ihren Verbindungen und Verbindungsversuchen, die zusammen mit unserem Support-Team beim Lösen auftretender Probleme helfen können.</translation>
+    </message>
+    <message>
+        <source>Copy to Clipboard</source>
+        <translation>In die Zwischenablage kopieren</translation>
+    </message>
+    <message>
+        <source>Save to File</source>
+        <translation>In Datei speichern</translation>
+    </message>
+    <message>
+        <source>Save Log To</source>
+        <translation>Protokoll speichern unter</translation>
+    </message>
+    <message>
+        <source>The log could not be saved in the file %1: %2</source>
+        <translation>Das Protokoll konnte nicht in der Datei %1 gespeichert werden: %2</translation>
     </message>
 </context>
 <context>
@@ -395,22 +520,6 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Connection failed</source>
-        <translation>Verbindung fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>The VPN connection to %1 could not be made.</source>
-        <translation>Die VPN-Verbindung zu %1 konnte nicht hergestellt werden.</translation>
-    </message>
-    <message>
-        <source>Connection problems</source>
-        <translation>Verbindungsprobleme</translation>
-    </message>
-    <message>
-        <source>Connecting with %1 has failed several times. Another protocol or another server location may work better from where you are.</source>
-        <translation>Die Verbindung mit %1 ist mehrmals fehlgeschlagen. Ein anderes Protokoll oder ein anderer Serverstandort funktioniert von Ihrem Ort aus vielleicht besser.</translation>
-    </message>
-    <message>
         <source>Connection</source>
         <translation>Verbindung</translation>
     </message>
@@ -453,6 +562,14 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
     <message>
         <source>It has only been minimized. Double-click on the icon to restore the window.</source>
         <translation>Es wurde nur minimiert. Doppelklicken Sie auf das Symbol, um das Fenster wiederherzustellen.</translation>
+    </message>
+    <message>
+        <source>Log</source>
+        <translation>Protokoll</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
     </message>
 </context>
 <context>
@@ -787,6 +904,21 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
     <message>
         <source>Auto-connecting to VPN server %1</source>
         <translation>Automatische Verbindung zum VPN-Server %1</translation>
+    </message>
+</context>
+<context>
+    <name>VpnFailureDialog</name>
+    <message>
+        <source>Connection problems</source>
+        <translation>Verbindungsprobleme</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;It was not possible to establish a connection the VPN using %1 as protocol. We recommend you to try another protocol which you can choose in the &apos;Connection&apos; view on the left.&lt;/b&gt;&lt;br/&gt;&lt;br/&gt;If you&apos;re using a firewall, please also ensure that it is not blocking the connection and that there&apos;s no other VPN connection running.</source>
+        <translation>&lt;b&gt;Mit %1 als Protokoll konnte keine Verbindung zum VPN hergestellt werden. Wir empfehlen, ein anderes Protokoll zu versuchen, das Sie links in der Ansicht „Verbindung“ wählen können.&lt;/b&gt;&lt;br/&gt;&lt;br/&gt;Falls Sie eine Firewall verwenden, stellen Sie bitte auch sicher, dass sie die Verbindung nicht blockiert und keine andere VPN-Verbindung aktiv ist.</translation>
+    </message>
+    <message>
+        <source>Running %1 with administrator privileges might solve connection issues with OpenVPN. Check the box to start %1 with administrator privileges in the future (please restart the app).</source>
+        <translation>Wird %1 mit Administratorrechten ausgeführt, lassen sich Verbindungsprobleme mit OpenVPN eventuell beheben. Setzen Sie das Häkchen, um %1 künftig mit Administratorrechten zu starten (bitte starten Sie die App danach neu).</translation>
     </message>
 </context>
 <context>
