@@ -290,7 +290,9 @@ void TestMainWindow::debugChord()
     QVERIFY(tabs);
     const int before = tabs->count();
     for (int time = 0; time < 2; ++time) {
+        // A window shortcut only reaches the active window.
         window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
         QTest::keySequence(window.get(), QKeySequence(Qt::CTRL | Qt::Key_D, Qt::CTRL | Qt::Key_B, Qt::CTRL | Qt::Key_G));
         QTRY_COMPARE(tabs->count(), before + 1);
         QCOMPARE(tabs->currentIndex(), before);
