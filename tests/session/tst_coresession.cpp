@@ -12,6 +12,7 @@
 #include "networkmanager.h"
 #include "paymentdialog.h"
 #include "providersimulator.h"
+#include "recorder.h"
 #include "sessiondialogs.h"
 #include "testhome.h"
 #include "trafficmanager.h"
@@ -99,24 +100,6 @@ bool clickButton(QWidget *modal, QMessageBox::StandardButton which)
     return true;
 }
 
-// A shell script that appends its first argument to `log`, one line per call.
-bool writeRecorder(const QString &path, const QString &log)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    file.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(log) + "'\n");
-    file.close();
-    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-QStringList readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QStringList();
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 
 // Replaces (or with an empty type removes) one of the provider's variables.
 void setPref(
@@ -292,7 +275,7 @@ void TestCoreSession::initTestCase()
     const QString standIns = home.path() + u"/bin"_s;
     QVERIFY(QDir().mkpath(standIns));
     xdgOpenLog = home.path() + u"/xdg-open.log"_s;
-    QVERIFY(writeRecorder(standIns + u"/xdg-open"_s, xdgOpenLog));
+    QVERIFY(Recorder::write(standIns + u"/xdg-open"_s, xdgOpenLog));
     qputenv("PATH", QFile::encodeName(standIns) + ':' + qgetenv("PATH"));
     updaterLog = home.path() + u"/updater.log"_s;
 }
@@ -756,9 +739,9 @@ void TestCoreSession::linksOneAtATime()
     QVERIFY(urls.at(2).contains("key=\"faq\""));
 
     const QStringList opened { u"https://noxel.invalid/account?ref=menu"_s, u"https://noxel.invalid/faq"_s };
-    QTRY_COMPARE_WITH_TIMEOUT(readLines(xdgOpenLog), opened, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Recorder::lines(xdgOpenLog), opened, 10000);
     QTest::qWait(500);
-    QCOMPARE(readLines(xdgOpenLog), opened);
+    QCOMPARE(Recorder::lines(xdgOpenLog), opened);
     QCOMPARE(kinds({ u"url"_s }).size(), 3);
 }
 
@@ -784,7 +767,7 @@ void TestCoreSession::statusUpdateLink()
     QVERIFY(statusUpdated.wait(10000));
     QCOMPARE(refresh.count(), 1);
     QCOMPARE(kinds({ u"status"_s, u"url"_s }), QStringList { u"status"_s });
-    QVERIFY(readLines(xdgOpenLog).isEmpty());
+    QVERIFY(Recorder::lines(xdgOpenLog).isEmpty());
 }
 
 void TestCoreSession::errorReportsInOrder()
@@ -906,7 +889,7 @@ void TestCoreSession::updateOffer()
     QFETCH(bool, anonymous);
     QFETCH(QString, argument);
 
-    QVERIFY(writeRecorder(updaterPath(), updaterLog));
+    QVERIFY(Recorder::write(updaterPath(), updaterLog));
     QJsonObject data = ProviderSimulator::demoData();
     data.insert("software"_L1,
         QJsonObject { { u"update"_s,
@@ -919,7 +902,7 @@ void TestCoreSession::updateOffer()
     window.show();
     modals->setAnswer([](QWidget *modal) { return clickButton(modal, QMessageBox::Yes); });
     core->login();
-    QTRY_COMPARE_WITH_TIMEOUT(readLines(updaterLog), QStringList { argument }, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Recorder::lines(updaterLog), QStringList { argument }, 10000);
     QCOMPARE(modals->seen(), QStringList { u"QMessageBox"_s });
     // The client makes way for the update.
     QTRY_VERIFY(!window.isVisible());
@@ -927,7 +910,7 @@ void TestCoreSession::updateOffer()
 
 void TestCoreSession::updateOfferedOncePerAnnouncement()
 {
-    QVERIFY(writeRecorder(updaterPath(), updaterLog));
+    QVERIFY(Recorder::write(updaterPath(), updaterLog));
     QJsonObject data = ProviderSimulator::demoData();
     data.insert("software"_L1,
         QJsonObject { { u"update"_s,
@@ -952,7 +935,7 @@ void TestCoreSession::updateOfferedOncePerAnnouncement()
     modals->setAnswer([](QWidget *modal) { return clickButton(modal, QMessageBox::Yes); });
     core->login();
     QTRY_COMPARE_WITH_TIMEOUT(modals->seen().size(), 2, 10000);
-    QTRY_COMPARE(readLines(updaterLog), QStringList { u"/checknow"_s });
+    QTRY_COMPARE(Recorder::lines(updaterLog), QStringList { u"/checknow"_s });
     QTRY_VERIFY(!window.isVisible());
 }
 

@@ -7,6 +7,7 @@
 #include "mirrow.h"
 #include "mirrowstyle.h"
 #include "providersimulator.h"
+#include "recorder.h"
 #include "styledbutton.h"
 #include "testhome.h"
 
@@ -73,23 +74,6 @@ QColor strongest(const QImage &image)
     return best;
 }
 
-bool writeRecorder(const QString &path, const QString &log)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    file.write("#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + QFile::encodeName(log) + "'\n");
-    file.close();
-    return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-}
-
-QStringList readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QStringList();
-    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
 
 } // namespace
 
@@ -632,7 +616,7 @@ void TestSharedWidgets::linkRouting()
     QVERIFY(QDir().mkpath(standIns));
     const QString browserLog = home.path() + u"/xdg-open.log"_s;
     QFile::remove(browserLog);
-    QVERIFY(writeRecorder(standIns + u"/xdg-open"_s, browserLog));
+    QVERIFY(Recorder::write(standIns + u"/xdg-open"_s, browserLog));
     if (!qgetenv("PATH").startsWith(QFile::encodeName(standIns)))
         qputenv("PATH", QFile::encodeName(standIns) + ':' + qgetenv("PATH"));
     const QString system = home.path() + u"/system"_s;
@@ -658,7 +642,7 @@ void TestSharedWidgets::linkRouting()
     QVERIFY(label);
     emit label->linkActivated(link);
 
-    QTRY_COMPARE_WITH_TIMEOUT(readLines(browserLog), QStringList { opened }, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(Recorder::lines(browserLog), QStringList { opened }, 10000);
     QStringList keys;
     const QList<ProviderSimulator::Envelope> envelopes = simulator.envelopes();
     for (const ProviderSimulator::Envelope &envelope : envelopes) {
