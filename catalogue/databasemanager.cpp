@@ -7,10 +7,14 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFutureWatcher>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
+#include <QThreadPool>
+#include <QtConcurrent>
 
 namespace {
 
@@ -45,6 +49,85 @@ VpnServer serverFromRow(const QSqlQuery &query)
     return server;
 }
 
+// A server list as the writer thread stored it, and why it could not when it could not.
+struct StoredServers
+{
+    QList<VpnServer> servers;
+    QString error;
+};
+
+// Stores a fresh server list in one transaction of the connection: known servers are
+// updated, new ones added and given their row ids, the rest hidden. On a failure
+// nothing is changed and error says why.
+bool writeServers(QSqlDatabase db, QList<VpnServer> &servers, QString *error)
+{
+    const auto failed = [error](const QString &what, const QSqlError &cause) {
+        *error = QStringLiteral("Database: %1 failed: %2").arg(what, cause.text());
+        return false;
+    };
+    if (!db.transaction())
+        return failed(QStringLiteral("storing the server list"), db.lastError());
+    QList<qint64> newIds(servers.size(), 0);
+    const auto work = [&]() {
+        QSqlQuery hide(db);
+        if (!hide.exec(QStringLiteral("UPDATE vpn_servers SET server_updated=0, server_visible=0")))
+            return failed(QStringLiteral("hiding the old servers"), hide.lastError());
+        // One read of the stored uids spares each server a failed update before its insert.
+        QSet<QString> stored;
+        QSqlQuery uids(db);
+        uids.setForwardOnly(true);
+        if (!uids.exec(QStringLiteral("SELECT server_uid FROM vpn_servers")))
+            return failed(QStringLiteral("reading the stored servers"), uids.lastError());
+        while (uids.next())
+            stored.insert(uids.value(0).toString());
+        uids.finish();
+
+        QSqlQuery update(db);
+        QSqlQuery insert(db);
+        update.prepare(QStringLiteral(
+            "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, location_lng=?, location_lat=?, "
+            "country_code=?, country_name=?, server_updated=1, server_visible=1 WHERE server_uid=?"));
+        insert.prepare(QStringLiteral(
+            "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, location_lat, "
+            "country_code, country_name, server_uid, server_ping, server_distance, server_updated, server_visible) "
+            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)"));
+        for (qsizetype i = 0; i < servers.size(); ++i) {
+            const VpnServer &server = servers.at(i);
+            const bool known = stored.contains(server.uid());
+            QSqlQuery &query = known ? update : insert;
+            const Coordinate coord = server.location().coord();
+            query.bindValue(0, server.host());
+            query.bindValue(1, server.address());
+            query.bindValue(2, server.location().name());
+            query.bindValue(3, coord.lng());
+            query.bindValue(4, coord.lat());
+            query.bindValue(5, server.country().code());
+            query.bindValue(6, server.country().name());
+            query.bindValue(7, server.uid());
+            if (!query.exec())
+                return failed(known ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
+                              query.lastError());
+            if (known)
+                continue;
+            stored.insert(server.uid());
+            newIds[i] = insert.lastInsertId().toLongLong();
+        }
+        return true;
+    };
+    if (!work() || !db.commit()) {
+        if (error->isEmpty())
+            failed(QStringLiteral("storing the server list"), db.lastError());
+        db.rollback();
+        return false;
+    }
+    // Ids only become real once the transaction is committed.
+    for (qsizetype i = 0; i < servers.size(); ++i) {
+        if (newIds.at(i) != 0)
+            servers[i].setId(newIds.at(i));
+    }
+    return true;
+}
+
 } // namespace
 
 class DatabaseManagerPrivate
@@ -56,6 +139,8 @@ public:
     // Statistics the database refused, kept for the rest of the run.
     QList<ConnectionStat> unsavedStats;
     QList<TrafficStat> unsavedTraffic;
+    // One thread for writing server lists, so that lists are stored in the order they came.
+    QThreadPool writer;
 
     QSqlDatabase database() const { return QSqlDatabase::database(PRODUCT_NAME, false); }
 
@@ -171,6 +256,7 @@ DatabaseManager::DatabaseManager(LogManager *logManager, QObject *parent)
     , d(new DatabaseManagerPrivate)
 {
     d->logManager = logManager;
+    d->writer.setMaxThreadCount(1);
 }
 
 DatabaseManager::~DatabaseManager()
@@ -238,49 +324,49 @@ VpnServer DatabaseManager::fastestServer() const
 
 bool DatabaseManager::updateServers(QList<VpnServer> &servers)
 {
-    QList<qint64> newIds(servers.size(), 0);
-    const bool ok = d->transaction(QStringLiteral("storing the server list"), [this, &servers, &newIds] {
-        if (!d->exec(QStringLiteral("UPDATE vpn_servers SET server_updated=0, server_visible=0"),
-                     QStringLiteral("hiding the old servers")))
-            return false;
-        QSqlQuery update(d->database());
-        QSqlQuery insert(d->database());
-        update.prepare(QStringLiteral(
-            "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, location_lng=?, location_lat=?, "
-            "country_code=?, country_name=?, server_updated=1, server_visible=1 WHERE server_uid=?"));
-        insert.prepare(QStringLiteral(
-            "INSERT INTO vpn_servers (server_uid, server_host, server_address, location_name, location_lng, "
-            "location_lat, country_code, country_name, server_ping, server_distance, server_updated, server_visible) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)"));
-        for (qsizetype i = 0; i < servers.size(); ++i) {
-            const VpnServer &server = servers.at(i);
-            const Coordinate coord = server.location().coord();
-            const QVariantList values{server.host(), server.address(), server.location().name(), coord.lng(),
-                                      coord.lat(), server.country().code(), server.country().name()};
-            for (const QVariant &value : values)
-                update.addBindValue(value);
-            update.addBindValue(server.uid());
-            if (!d->exec(update, QStringLiteral("updating a server")))
-                return false;
-            if (update.numRowsAffected() == 1)
-                continue;
-            insert.addBindValue(server.uid());
-            for (const QVariant &value : values)
-                insert.addBindValue(value);
-            if (!d->exec(insert, QStringLiteral("adding a server")))
-                return false;
-            newIds[i] = insert.lastInsertId().toLongLong();
-        }
-        return true;
-    });
-    if (!ok)
+    if (!d->opened)
         return false;
-    // Ids only become real once the transaction is committed.
-    for (qsizetype i = 0; i < servers.size(); ++i) {
-        if (newIds.at(i) != 0)
-            servers[i].setId(newIds.at(i));
+    QString error;
+    if (writeServers(d->database(), servers, &error))
+        return true;
+    d->log(error);
+    return false;
+}
+
+void DatabaseManager::storeServers(const QList<VpnServer> &servers)
+{
+    if (!d->opened) {
+        emit serversStored(servers);
+        return;
     }
-    return true;
+    // The writer has a connection of its own, opened and closed in its thread.
+    const QString file = d->fileName;
+    auto *watcher = new QFutureWatcher<StoredServers>(this);
+    connect(watcher, &QFutureWatcher<StoredServers>::finished, this, [this, watcher] {
+        StoredServers stored = watcher->result();
+        watcher->deleteLater();
+        if (!stored.error.isEmpty())
+            d->log(stored.error);
+        emit serversStored(stored.servers);
+    });
+    watcher->setFuture(QtConcurrent::run(&d->writer, [file, servers] {
+        StoredServers stored { servers, QString() };
+        const QString name = PRODUCT_NAME + QStringLiteral("-writer");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            db.setDatabaseName(file);
+            if (db.open()) {
+                QSqlQuery(QStringLiteral("PRAGMA synchronous = OFF"), db);
+                if (!writeServers(db, stored.servers, &stored.error))
+                    stored.servers = servers;
+            } else {
+                stored.error = QStringLiteral("Database: %1 cannot be opened: %2").arg(file, db.lastError().text());
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+        return stored;
+    }));
 }
 
 void DatabaseManager::setPing(VpnServer &server, int msecs)

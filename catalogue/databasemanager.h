@@ -35,6 +35,10 @@ public:
 
     // Stores a fresh list from the provider; new servers get their row ids.
     bool updateServers(QList<VpnServer> &servers);
+    // The same in a thread of its own, for lists too long to store while the window
+    // waits: serversStored() hands back the list, with the row ids of new servers
+    // when it could be stored.
+    void storeServers(const QList<VpnServer> &servers);
     void setPing(VpnServer &server, int msecs);
     void setConnectionTime(VpnServer &server);
 
@@ -42,6 +46,9 @@ public:
     QList<ConnectionStat> takeStats();
     bool addTrafficStats(const QList<TrafficStat> &stats);
     QList<TrafficStat> takeTrafficStats();
+
+signals:
+    void serversStored(const QList<VpnServer> &servers);
 
 private:
     std::unique_ptr<DatabaseManagerPrivate> d;

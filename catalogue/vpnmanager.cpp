@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -92,6 +93,7 @@ VpnManager::VpnManager(LogManager *logManager, Context *context, NetworkManager 
     const int interval = QSettings().value(KeyPingUpdateInterval, DefaultPingInterval).toInt(&ok);
     d->pingInterval = ok && interval > 0 ? interval : DefaultPingInterval;
 
+    connect(d->database, &DatabaseManager::serversStored, this, &VpnManager::serversStored);
     connect(d->ping.get(), &Ping::pingCompleted, this, &VpnManager::pingCompleted);
     connect(&d->refreshTimer, &QTimer::timeout, this, &VpnManager::updateVpnServers);
     connect(&d->pingTimer, &QTimer::timeout, this, &VpnManager::updateNextPings);
@@ -171,8 +173,13 @@ void VpnManager::vpnServersRequestFinished()
     request->deleteLater();
     if (request->isFailed() || !request->isAuthenticated())
         return;
-    QList<VpnServer> servers = request->servers();
-    d->database->updateServers(servers);
+    // Storing ten thousand servers takes longer than the window may wait: the list
+    // is shown once it is stored, with the row ids of its new servers.
+    d->database->storeServers(request->servers());
+}
+
+void VpnManager::serversStored(const QList<VpnServer> &servers)
+{
     replaceServers(servers);
     // Tests and the start-up benchmark take this line as "the list is shown".
     d->logManager->addDataWithTimestamp(
@@ -227,17 +234,23 @@ void VpnManager::updateNextPings()
     if (d->ready && d->tunnelActive)
         return;
 
-    QList<VpnServer> sorted = d->servers;
-    std::stable_sort(sorted.begin(), sorted.end(), [](const VpnServer &a, const VpnServer &b) {
-        if (a.pingTime().isNull() || b.pingTime().isNull())
-            return a.pingTime().isNull() && !b.pingTime().isNull();
-        return a.pingTime() < b.pingTime();
-    });
-    const QDateTime threshold = QDateTime::currentDateTime().addSecs(-d->pingInterval);
-    for (const VpnServer &server : std::as_const(sorted)) {
+    // Oldest measurement first, servers never measured before all others. The times
+    // are read once each: comparing local date-times converts them on every call.
+    constexpr qint64 Never = std::numeric_limits<qint64>::min();
+    QList<QPair<qint64, int>> order;
+    order.reserve(d->servers.size());
+    for (int i = 0; i < d->servers.size(); ++i) {
+        const QDateTime measured = d->servers.at(i).pingTime();
+        order.append({ measured.isNull() ? Never : measured.toMSecsSinceEpoch(), i });
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const QPair<qint64, int> &a, const QPair<qint64, int> &b) { return a.first < b.first; });
+    const qint64 threshold = QDateTime::currentDateTime().addSecs(-d->pingInterval).toMSecsSinceEpoch();
+    for (const auto &[measured, index] : std::as_const(order)) {
+        const VpnServer &server = d->servers.at(index);
         if (d->pendingPings.size() >= MaximumPendingPings)
             break;
-        if (!server.pingTime().isNull() && server.pingTime() > threshold) {
+        if (measured != Never && measured > threshold) {
             // Ready once the pings of this round are in, not while they are out.
             if (!d->ready && d->pendingPings.isEmpty()) {
                 d->ready = true;

@@ -66,6 +66,7 @@ signals:
 
 private slots:
     void vpnServersRequestFinished();
+    void serversStored(const QList<VpnServer> &servers);
     void updateNextPings();
     void pingCompleted(const QString &host, int msecs);
 

@@ -32,6 +32,8 @@ bool VpnServerFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &so
         && text(source->providerColumn()).toLower() != providerFilter)
         return false;
     const QRegularExpression expression = filterRegularExpression();
+    if (expression.pattern().isEmpty())
+        return true;
     return expression.match(text(source->countryColumn())).hasMatch()
         || expression.match(text(source->locationColumn())).hasMatch();
 }
