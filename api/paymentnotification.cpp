@@ -28,6 +28,24 @@ PaymentNotification::PaymentNotification(const PaymentNotification &other) = def
 PaymentNotification &PaymentNotification::operator=(const PaymentNotification &other) = default;
 PaymentNotification::~PaymentNotification() = default;
 
+bool PaymentNotification::operator==(const PaymentNotification &other) const
+{
+    if (d == other.d)
+        return true;
+    const PaymentNotificationData &a = *d;
+    const PaymentNotificationData &b = *other.d;
+    return a.null == b.null && a.forced == b.forced && a.lockSecs == b.lockSecs && a.title == b.title
+        && a.headline == b.headline && a.text == b.text && a.submitButton == b.submitButton
+        && a.cancelButton == b.cancelButton && a.subscriptions == b.subscriptions
+        && a.defaultSubscription == b.defaultSubscription && a.paymentOptions == b.paymentOptions
+        && a.defaultPaymentOption == b.defaultPaymentOption;
+}
+
+bool PaymentNotification::operator!=(const PaymentNotification &other) const
+{
+    return !(*this == other);
+}
+
 bool PaymentNotification::isNull() const { return d->null; }
 bool PaymentNotification::isForced() const { return d->forced; }
 int PaymentNotification::lockSecs() const { return d->lockSecs; }

@@ -17,6 +17,11 @@ public:
     {
         QString key;
         QString description;
+
+        bool operator==(const Subscription &other) const
+        {
+            return key == other.key && description == other.description;
+        }
     };
 
     struct PaymentOption
@@ -27,12 +32,22 @@ public:
         double pixmapDpr = 1.0;
         QByteArray pixmap; // the picture's file contents
         QString url;
+
+        bool operator==(const PaymentOption &other) const
+        {
+            return key == other.key && isDefault == other.isDefault && name == other.name
+                && pixmapDpr == other.pixmapDpr && pixmap == other.pixmap && url == other.url;
+        }
     };
 
     PaymentNotification();
     PaymentNotification(const PaymentNotification &other);
     PaymentNotification &operator=(const PaymentNotification &other);
     ~PaymentNotification();
+
+    // Equal when every field is: an offer the provider repeats is the same offer.
+    bool operator==(const PaymentNotification &other) const;
+    bool operator!=(const PaymentNotification &other) const;
 
     bool isNull() const;
     bool isForced() const;

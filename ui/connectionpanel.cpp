@@ -6,6 +6,7 @@
 #include "core.h"
 #include "hidpi.h"
 #include "logmanager.h"
+#include "serverdetailsdialog.h"
 #include "stringformat.h"
 #include "styledbutton.h"
 #include "trafficmanager.h"
@@ -96,6 +97,7 @@ public:
     QMenu *contextMenu = nullptr;
     QAction *connectAction = nullptr;
     QAction *autoConnectAction = nullptr;
+    QAction *detailsAction = nullptr;
 
     void rememberSortColumn()
     {
@@ -292,6 +294,7 @@ ConnectionPanel::ConnectionPanel(Core *core, QWidget *parent)
     d->connectAction = d->contextMenu->addAction(QString(), this, qOverload<>(&ConnectionPanel::connectToServer));
     d->autoConnectAction = d->contextMenu->addAction(QString(), this, &ConnectionPanel::setAutoConnectServer);
     d->autoConnectAction->setCheckable(true);
+    d->detailsAction = d->contextMenu->addAction(QString(), this, &ConnectionPanel::showServerDetails);
 
     retranslate();
     setupColumnSizing();
@@ -342,6 +345,7 @@ void ConnectionPanel::retranslate()
     d->bestButton->setText(tr("Connect to best location"));
     d->connectAction->setText(tr("Connect to this location"));
     d->autoConnectAction->setText(tr("Auto-connect to this location on startup"));
+    d->detailsAction->setText(tr("Show Details"));
     if (d->lastRefresh.isValid())
         d->lastRefreshLabel->setText(tr("Last list refresh: %1").arg(StringFormat::dateTime(d->lastRefresh)));
     d->setRefreshLinkColor(palette().color(QPalette::Link));
@@ -641,6 +645,17 @@ void ConnectionPanel::setAutoConnectServer()
     configuration->setAutoConnectType(Configuration::AutoConnectSpecific);
     configuration->setAutoConnectServerUid(server.uid());
     configuration->endUpdate();
+}
+
+void ConnectionPanel::showServerDetails()
+{
+    const VpnServer server = d->currentRowServer();
+    if (server.isNull())
+        return;
+    auto *dialog = new ServerDetailsDialog(d->core, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setServer(server);
+    dialog->show();
 }
 
 void ConnectionPanel::filter()

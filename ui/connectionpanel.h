@@ -49,6 +49,7 @@ private slots:
     void showContextMenu(const QPoint &point);
     void filter();
     void setAutoConnectServer();
+    void showServerDetails();
     void setupColumnSizing();
 
 protected:

@@ -14,10 +14,13 @@
 #include "logmanager.h"
 #include "logpanel.h"
 #include "messagewidget.h"
+#include "myaccountpanel.h"
 #include "platformmanager.h"
+#include "preferencespanel.h"
 #include "sessiondialogs.h"
 #include "statuswindow.h"
 #include "tapinstalldialog.h"
+#include "userpanel.h"
 #include "vpnclient.h"
 #include "vpnfailuredialog.h"
 
@@ -44,10 +47,12 @@ constexpr int StateVersion = 1;
 constexpr int BalloonMs = 10000;
 constexpr int BalloonsEver = 2;
 
-// The tabs in their order; the preferences and account tabs come between them later.
+// The tabs in their order; the debug tab is added last, when first asked for.
 constexpr int ConnectionTab = 0;
-constexpr int LogTab = 1;
-constexpr int HelpTab = 2;
+constexpr int PreferencesTab = 1;
+constexpr int LogTab = 2;
+constexpr int MyAccountTab = 3;
+constexpr int HelpTab = 4;
 
 QIcon applicationIcon(const QList<int> &sizes, bool colour)
 {
@@ -88,7 +93,9 @@ public:
     QIcon connectedIcon;
     QIcon disconnectedIcon;
     ConnectionPanel *connectionPanel = nullptr;
+    PreferencesPanel *preferencesPanel = nullptr;
     LogPanel *logPanel = nullptr;
+    UserPanel *userPanel = nullptr;
     HelpPanel *helpPanel = nullptr;
     DebugPanel *debugPanel = nullptr;
     int debugTab = -1;
@@ -125,7 +132,9 @@ MainWindow::MainWindow(Core *core)
 
     d->connectionPanel = new ConnectionPanel(core, this);
     connect(d->connectionPanel, &ConnectionPanel::showMe, this, &MainWindow::showConnection);
+    d->preferencesPanel = new PreferencesPanel(core, this);
     d->logPanel = new LogPanel(core, this);
+    d->userPanel = new UserPanel(core, new MyAccountPanel(core, this), this);
     d->helpPanel = new HelpPanel(core, this);
 
     d->tabs = new FancyTabWidget(this);
@@ -139,9 +148,11 @@ MainWindow::MainWindow(Core *core)
     d->updateAnimation->animation()->stop();
     d->updateAnimation->setVisible(false);
     d->tabs->insertTab(ConnectionTab, d->connectionPanel, tabIcon(QStringLiteral("connection")), QString());
+    d->tabs->insertTab(PreferencesTab, d->preferencesPanel, tabIcon(QStringLiteral("preferences")), QString());
     d->tabs->insertTab(LogTab, d->logPanel, tabIcon(QStringLiteral("log")), QString());
+    d->tabs->insertTab(MyAccountTab, d->userPanel, tabIcon(QStringLiteral("my_account")), QString());
     d->tabs->insertTab(HelpTab, d->helpPanel, tabIcon(QStringLiteral("help")), QString());
-    for (const int tab : {ConnectionTab, LogTab, HelpTab})
+    for (const int tab : {ConnectionTab, PreferencesTab, LogTab, MyAccountTab, HelpTab})
         d->tabs->setTabEnabled(tab, true);
 
     d->connectedIcon = applicationIcon({16, 20, 24, 32}, true);
@@ -215,7 +226,9 @@ void MainWindow::retranslate()
 {
     setWindowTitle(QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
     d->tabs->setTabText(ConnectionTab, tr("Connection"));
+    d->tabs->setTabText(PreferencesTab, tr("Preferences"));
     d->tabs->setTabText(LogTab, tr("Log"));
+    d->tabs->setTabText(MyAccountTab, tr("My Account"));
     d->tabs->setTabText(HelpTab, tr("Help"));
     if (d->debugPanel)
         d->tabs->setTabText(d->debugTab, tr("Debug"));
@@ -282,9 +295,19 @@ void MainWindow::showConnection()
     d->tabs->setCurrentIndex(ConnectionTab);
 }
 
+void MainWindow::showPreferences()
+{
+    d->tabs->setCurrentIndex(PreferencesTab);
+}
+
 void MainWindow::showLog()
 {
     d->tabs->setCurrentIndex(LogTab);
+}
+
+void MainWindow::showMyAccount()
+{
+    d->tabs->setCurrentIndex(MyAccountTab);
 }
 
 void MainWindow::showHelp()

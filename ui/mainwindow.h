@@ -52,7 +52,9 @@ public slots:
     // Another start of the program asked for this window.
     void messageReceived(const QString &fileName);
     void showConnection();
+    void showPreferences();
     void showLog();
+    void showMyAccount();
     void showHelp();
     void showDebug();
     void showStatusUpdateAnimation();

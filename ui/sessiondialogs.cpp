@@ -47,8 +47,12 @@ void SessionDialogs::resumeWizard()
 
 bool SessionDialogs::offerPayment(const PaymentNotification &notification)
 {
-    if (payment)
+    if (payment) {
+        // The open offer follows the provider's latest; no new reminder time is taken.
+        if (payment->notification() != notification)
+            payment->setNotification(notification);
         return false;
+    }
     payment = new PaymentDialog(core, window);
     payment->setAttribute(Qt::WA_DeleteOnClose);
     payment->setNotification(notification);

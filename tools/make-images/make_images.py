@@ -7,11 +7,14 @@ Writes, under the resources folder:
 - images/app/<size>_app.png, the application's mark (sizes 16 to 64), and
   images/logo.png and images/logo@2x.png, the mark with the word, 44 and 88 px high;
 - images/toolbar/<size>x<size>_<name>.png, the tab pictograms;
+- images/login.png and images/login@2x.png, the sign-in picture (a person with a
+  key), 128 and 256 px;
 - sprite strips, frames side by side: animations/status_update (10 frames of
   48 x 48), animations/button_busy (white) and animations/activity (blue), 12
-  frames of 16 x 16 each, and animations/horizontal_loading (38 of 100 x 10),
-  each also at twice the size as <name>@2x.png; status/connecting32.png and
-  status/connecting64.png (16 frames of that size);
+  frames of 16 x 16 each, animations/large_activity (blue, 12 of 64 x 64) and
+  animations/horizontal_loading (38 of 100 x 10), each also at twice the size as
+  <name>@2x.png; status/connecting32.png and status/connecting64.png (16 frames
+  of that size);
 - style/extension.png and style/extension@2x.png, the tool bar's overflow arrow.
 
 Only the standard library is used: every pixel is supersampled from a colour
@@ -913,6 +916,36 @@ TABS = {
 TAB_SIZES = (16, 24, 32, 48, 64)
 
 
+# The sign-in picture: a person on a blue disc, with a key on a white badge at
+# the lower right, cut free of the disc by a transparent gap.
+
+def login_picture(u, v, px):
+    bx, by, badge = 0.73, 0.73, 0.22
+    edge = max(0.02, 1.2 * px)
+    to_badge = math.hypot(u - bx, v - by)
+    if to_badge <= badge:
+        if to_badge > badge - edge:
+            return opaque(ACCENT_DARK)
+        w = max(0.045, 1.4 * px)
+        bow = ring(u, v, 0.65, by, 0.055, w)
+        blade = stroke(u, v, [(0.65 + 0.055, by), (0.86, by)], w)
+        teeth = stroke(u, v, [(0.79, by), (0.79, by + 0.06)], w) or stroke(u, v, [(0.845, by), (0.845, by + 0.075)], w)
+        return opaque(ACCENT_DARK if bow or blade or teeth else WHITE)
+    if to_badge <= badge + 0.045:
+        return None
+    cx, cy, radius = 0.45, 0.45, 0.42
+    distance = math.hypot(u - cx, v - cy)
+    if distance > radius:
+        return None
+    if distance > radius - edge:
+        return opaque(ACCENT_DARK)
+    head = math.hypot(u - cx, v - 0.33) <= 0.115
+    body = v <= 0.9 and math.hypot((u - cx) / 0.23, (v - 0.73) / 0.2) <= 1.0
+    if head or body:
+        return opaque(WHITE)
+    return opaque(mix(ACCENT, ACCENT_DEEP, max(0.0, min(1.0, (v - cy + radius) / (2 * radius)))))
+
+
 # Sprite strips: frame k of n, each frame drawn on its own and put side by side.
 
 def trail(index, head, count):
@@ -934,10 +967,10 @@ def spinner(count, dot, colour):
     return frame
 
 
-def spokes(count, colour):
+def spokes(count, colour, width=0.1):
     def frame(head):
         def paint(u, v, px):
-            w = line_width(px, 0.1)
+            w = line_width(px, width)
             for i in range(count):
                 t = math.radians(i * 360.0 / count)
                 sx, sy = math.sin(t), -math.cos(t)
@@ -1005,6 +1038,8 @@ def extension_arrow(u, v, px):
 STATUS_UPDATE = spinner(10, 0.075, WHITE)
 BUTTON_BUSY = spokes(12, WHITE)
 ACTIVITY = spokes(12, ACCENT_DEEP)
+# Thinner spokes: at 64 px the small one's would look heavy.
+LARGE_ACTIVITY = spokes(12, ACCENT_DEEP, 0.07)
 CONNECTING = connecting(16)
 STRIPS = (
     ("animations/status_update.png", 10, 48, STATUS_UPDATE),
@@ -1013,6 +1048,8 @@ STRIPS = (
     ("animations/button_busy@2x.png", 12, 32, BUTTON_BUSY),
     ("animations/activity.png", 12, 16, ACTIVITY),
     ("animations/activity@2x.png", 12, 32, ACTIVITY),
+    ("animations/large_activity.png", 12, 64, LARGE_ACTIVITY),
+    ("animations/large_activity@2x.png", 12, 128, LARGE_ACTIVITY),
     ("status/connecting32.png", 16, 32, CONNECTING),
     ("status/connecting64.png", 16, 64, CONNECTING),
 )
@@ -1029,6 +1066,8 @@ def write_client_pictures(root):
         save("images/app/%d_app.png" % size, app_icon(size))
     save("images/logo.png", logo(44))
     save("images/logo@2x.png", logo(88))
+    save("images/login.png", render_square(128, login_picture))
+    save("images/login@2x.png", render_square(256, login_picture))
     for name, shape in sorted(TABS.items()):
         for size in TAB_SIZES:
             save("images/toolbar/%dx%d_%s.png" % (size, size, name), render_square(size, pictogram(shape)))
@@ -1054,7 +1093,8 @@ def main():
         write_png(os.path.join(images, "stealth%d.png" % size), size, size, render_stealth(size))
     print("%d flags and the stealth marker in %d sizes" % (len(FLAGS), len(SIZES)))
     write_client_pictures(root)
-    print("the application icon, the logo, the tab pictograms, the animations and the style's arrow")
+    print("the application icon, the logo, the sign-in picture, the tab pictograms, the animations and the "
+          "style's arrow")
     write_large_flags(countries)
 
 
