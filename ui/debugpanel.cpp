@@ -1,6 +1,8 @@
 #include "debugpanel.h"
 
+#include "configuration.h"
 #include "core.h"
+#include "credentialshelper.h"
 #include "logmanager.h"
 #include "networkmanager.h"
 #include "stringformat.h"
@@ -9,8 +11,10 @@
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -28,6 +32,9 @@ public:
     QLabel *incoming = nullptr;
     QLabel *outgoing = nullptr;
     QLabel *count = nullptr;
+    QPushButton *saveButton = nullptr;
+    QPushButton *printButton = nullptr;
+    CredentialsHelper *credentials = nullptr;
     QPlainTextEdit *genericLog = nullptr;
     QPlainTextEdit *openVpnLog = nullptr;
     QPlainTextEdit *rasLog = nullptr;
@@ -69,8 +76,16 @@ DebugPanel::DebugPanel(Core *core, QWidget *parent)
     figures->addRow(d->incomingLabel, d->incoming);
     figures->addRow(d->outgoingLabel, d->outgoing);
     figures->addRow(d->countLabel, d->count);
+    d->saveButton = new QPushButton(d->general);
+    d->printButton = new QPushButton(d->general);
+    d->credentials = new CredentialsHelper(core->context(), this);
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(d->saveButton);
+    buttons->addWidget(d->printButton);
+    buttons->addStretch();
     auto *general = new QVBoxLayout(d->general);
     general->addWidget(d->network);
+    general->addLayout(buttons);
     general->addStretch();
 
     d->genericLog = d->logView(d->tabs, LogManager::GenericLevel);
@@ -87,6 +102,8 @@ DebugPanel::DebugPanel(Core *core, QWidget *parent)
     connect(log, &LogManager::genericData, this, &DebugPanel::genericData);
     connect(log, &LogManager::openVpnData, this, &DebugPanel::openVpnData);
     connect(log, &LogManager::rasVpnData, this, &DebugPanel::rasVpnData);
+    connect(d->saveButton, &QPushButton::clicked, this, &DebugPanel::saveCredentialsToFile);
+    connect(d->printButton, &QPushButton::clicked, this, &DebugPanel::printCredentials);
     retranslate();
     updateNetwork();
 }
@@ -103,6 +120,8 @@ void DebugPanel::retranslate()
     d->incomingLabel->setText(tr("Incomming:"));
     d->outgoingLabel->setText(tr("Outgoing:"));
     d->countLabel->setText(tr("Request count:"));
+    d->saveButton->setText(tr("Save Credentials"));
+    d->printButton->setText(tr("Print Credentials"));
 }
 
 void DebugPanel::changeEvent(QEvent *event)
@@ -152,4 +171,16 @@ void DebugPanel::hideEvent(QHideEvent *event)
     for (const QMetaObject::Connection &connection : std::as_const(d->networkConnections))
         disconnect(connection);
     d->networkConnections.clear();
+}
+
+void DebugPanel::saveCredentialsToFile()
+{
+    const Configuration *configuration = d->core->configuration();
+    d->credentials->save(configuration->username(), configuration->password());
+}
+
+void DebugPanel::printCredentials()
+{
+    const Configuration *configuration = d->core->configuration();
+    d->credentials->print(configuration->username(), configuration->password());
 }

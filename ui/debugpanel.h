@@ -22,6 +22,10 @@ public slots:
     void openVpnData(const QByteArray &data);
     void rasVpnData(const QByteArray &data);
     void updateNetwork();
+    // The stored account as the wizard's credentials page keeps it: a sheet on the
+    // desktop, or printed.
+    void saveCredentialsToFile();
+    void printCredentials();
 
 protected:
     void changeEvent(QEvent *event) override;
