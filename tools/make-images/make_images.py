@@ -37,23 +37,27 @@ BORDER = (140, 140, 140)
 
 # --- PNG ---------------------------------------------------------------------
 
-def write_png(path, width, height, pixels):
-    """pixels: rows of (r, g, b, a) tuples."""
+def write_png_rows(path, width, height, rows, alpha=True):
+    """rows: one bytes object per row, RGBA (alpha) or RGB."""
     raw = bytearray()
-    for row in pixels:
+    for row in rows:
         raw.append(0)
-        for r, g, b, a in row:
-            raw.extend((r, g, b, a))
+        raw.extend(row)
 
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
-    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
     data = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
             + chunk(b"IEND", b""))
     with open(path, "wb") as f:
         f.write(data)
+
+
+def write_png(path, width, height, pixels):
+    """pixels: rows of (r, g, b, a) tuples."""
+    write_png_rows(path, width, height, (bytes(v for pixel in row for v in pixel) for row in pixels))
 
 
 # --- Geometry ----------------------------------------------------------------

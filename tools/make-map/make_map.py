@@ -19,7 +19,7 @@ temporary folder and reads land-50m.json from the tarball; a path to that file
 
 Only the standard library is used: the polygons are filled with an even-odd
 scanline rule, four sub-scanlines per pixel and exact horizontal coverage, and
-the PNG files are written with zlib. The output is deterministic, so running
+the PNG files are written with zlib by make_images.py's writer. The output is deterministic, so running
 the script again changes nothing. The build does not run it; the pictures are
 kept in the repository.
 
@@ -30,12 +30,13 @@ import argparse
 import json
 import math
 import os
-import struct
 import subprocess
 import sys
 import tarfile
 import tempfile
-import zlib
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "make-images"))
+from make_images import rgb, write_png_rows  # noqa: E402
 
 PACKAGE = "world-atlas@2"
 MEMBER = "package/land-50m.json"
@@ -48,37 +49,12 @@ SUB_SCANLINES = 4
 PIN_SAMPLES = 6  # per axis and pixel
 
 
-def rgb(text):
-    text = text.lstrip("#")
-    return tuple(int(text[i:i + 2], 16) for i in (0, 2, 4))
-
-
 OCEAN = rgb("f4f7fa")
 LAND = rgb("c9d5e2")
 # The server pin in the program's accent blue, the user's in a warm orange.
 SERVER_PIN = (rgb("2f85de"), rgb("1c60a8"))
 USER_PIN = (rgb("f08a24"), rgb("b85f0c"))
 WHITE = rgb("ffffff")
-
-
-# --- PNG ---------------------------------------------------------------------
-
-def write_png(path, width, height, rows, alpha):
-    """rows: one bytes object per row, RGBA (alpha) or RGB."""
-    raw = bytearray()
-    for row in rows:
-        raw.append(0)
-        raw.extend(row)
-
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    header = struct.pack(">IIBBBBB", width, height, 8, 6 if alpha else 2, 0, 0, 0)
-    data = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
-            + chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 # --- TopoJSON ----------------------------------------------------------------
@@ -321,11 +297,11 @@ def main():
     rings = land_rings(load_topology(args.json))
     for scale, suffix in ((1, ""), (2, "@2x")):
         width, height = MAP_SIZE[0] * scale, MAP_SIZE[1] * scale
-        write_png(os.path.join(images, "world%s.png" % suffix), width, height,
+        write_png_rows(os.path.join(images, "world%s.png" % suffix), width, height,
                   world_rows(rings, width, height), alpha=False)
         for name, colours in (("location_pin", SERVER_PIN), ("location_pin2", USER_PIN)):
             size = PIN_SIZE * scale
-            write_png(os.path.join(images, "%s%s.png" % (name, suffix)), size, size,
+            write_png_rows(os.path.join(images, "%s%s.png" % (name, suffix)), size, size,
                       pin_rows(colours, scale), alpha=True)
 
 
