@@ -25,6 +25,7 @@ bool VariablesRequest::readVariablesChild(QXmlStreamReader &reader)
 {
     const QStringView name = reader.name();
     if (name == QLatin1String("urls")) {
+        urlsRead = true;
         XmlAnswer::readUntilEnd(reader, QStringLiteral("urls"), [this](QXmlStreamReader &reader) {
             if (reader.name() == QLatin1String("url")) {
                 const QString key = XmlAnswer::attribute(reader, QStringLiteral("key"));
@@ -32,6 +33,7 @@ bool VariablesRequest::readVariablesChild(QXmlStreamReader &reader)
             }
         });
     } else if (name == QLatin1String("strings")) {
+        stringsRead = true;
         XmlAnswer::readUntilEnd(reader, QStringLiteral("strings"), [this](QXmlStreamReader &reader) {
             if (reader.name() != QLatin1String("string"))
                 return;
@@ -44,6 +46,7 @@ bool VariablesRequest::readVariablesChild(QXmlStreamReader &reader)
             texts[language].insert(key, reader.readElementText());
         });
     } else if (name == QLatin1String("prefs")) {
+        prefsRead = true;
         XmlAnswer::readUntilEnd(reader, QStringLiteral("prefs"), [this](QXmlStreamReader &reader) {
             const QStringView type = reader.name();
             const QString variable = XmlAnswer::attribute(reader, QStringLiteral("name"));
@@ -66,3 +69,6 @@ bool VariablesRequest::readVariablesChild(QXmlStreamReader &reader)
 QHash<QString, QString> VariablesRequest::urls() const { return links; }
 VariablesRequest::Strings VariablesRequest::strings() const { return texts; }
 QHash<QString, QVariant> VariablesRequest::prefs() const { return variables; }
+bool VariablesRequest::hasUrls() const { return urlsRead; }
+bool VariablesRequest::hasStrings() const { return stringsRead; }
+bool VariablesRequest::hasPrefs() const { return prefsRead; }

@@ -20,6 +20,11 @@ public:
     QHash<QString, QString> urls() const;
     Strings strings() const;
     QHash<QString, QVariant> prefs() const;
+    // Which of the three the answer held: an answer may leave any of them out, and
+    // what it leaves out is not thereby empty.
+    bool hasUrls() const;
+    bool hasStrings() const;
+    bool hasPrefs() const;
 
 protected:
     // Reads "urls", "strings" or "prefs"; false for any other element.
@@ -29,4 +34,7 @@ private:
     QHash<QString, QString> links;
     Strings texts;
     QHash<QString, QVariant> variables;
+    bool urlsRead = false;
+    bool stringsRead = false;
+    bool prefsRead = false;
 };

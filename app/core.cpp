@@ -130,11 +130,23 @@ public:
         vpnClient->trafficManager()->addStats(request->trafficStats());
     }
 
+    // Only what the answer held replaces what is known.
     void applyVariables(const VariablesRequest *request)
     {
-        context->setLinks(request->urls());
-        context->setTexts(request->strings());
-        context->setVariables(request->prefs());
+        if (!request->hasUrls() && !request->hasStrings() && !request->hasPrefs())
+            return;
+        if (request->hasUrls())
+            context->setLinks(request->urls());
+        if (request->hasStrings())
+            context->setTexts(request->strings());
+        if (request->hasPrefs())
+            mirrorPrefs(request->prefs());
+        emit q->variablesUpdated();
+    }
+
+    void mirrorPrefs(const QHash<QString, QVariant> &prefs)
+    {
+        context->setVariables(prefs);
         QSettings settings;
         const QString defaultProtocol = context->stringVariable(VAR_DEFAULT_PROTOCOL);
         if (!defaultProtocol.isEmpty())
@@ -146,7 +158,6 @@ public:
         else
             settings.remove(QStringLiteral("force_default_protocol"));
         settings.sync();
-        emit q->variablesUpdated();
     }
 
     void applyUpdate(const LoginRequest *request)
@@ -483,8 +494,7 @@ void Core::statusRequestFinished()
             d->applyStatus(status);
             emit userStatusUpdated(status);
         }
-        if (request->includeVariables())
-            d->applyVariables(request);
+        d->applyVariables(request);
         d->handlePaymentNotification(status.paymentNotification());
     }
     request->deleteLater();

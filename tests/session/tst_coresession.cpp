@@ -393,6 +393,18 @@ void TestCoreSession::variablesOncePerRun()
     QCOMPARE(minPing, 50);
     QCOMPARE(protocol, u"ovpn_udp"_s);
     QVERIFY(core->context()->isValid());
+
+    // A status answer that leaves the variables out takes none of them away.
+    simulator->setFault(u"no-variables"_s);
+    setCredentials();
+    QSignalSpy status(core.get(), &Core::userStatusUpdated);
+    core->updateStatus();
+    QVERIFY(status.wait(10000));
+    QCOMPARE(updated.count(), 1);
+    QCOMPARE(core->context()->link(u"faq"_s), u"https://noxel.invalid/faq"_s);
+    QCOMPARE(core->context()->text(u"session.greeting"_s), u"Hello"_s);
+    QCOMPARE(core->context()->intVariable(u"min_ping"_s, 0), 50);
+    QCOMPARE(QSettings().value(u"default_protocol"_s).toString(), u"ovpn_udp"_s);
 }
 
 void TestCoreSession::variablesMirrorProtocol_data()

@@ -27,6 +27,7 @@ Fault modes (from --fault, or from the file DIR/fault, read for every answer):
   delay:MS       wait MS milliseconds before answering
   close          close the connection without answering
   auth-fail      refuse every login
+  no-variables   leave the variables out of status answers, even when asked for
   plain          never compress answers
   handshake-delay:MS  wait MS milliseconds before the TLS handshake of a new connection
   wrong-cert     (command line only) present a certificate the client does not pin
@@ -375,7 +376,7 @@ class Provider:
             if account is None:
                 return auth_fail, kind
             status = self.user_status_xml(account)
-            if request.get("variables") == "true":
+            if request.get("variables") == "true" and self.fault() != "no-variables":
                 return el("status", status + self.variables_xml()), kind
             return status, kind
         if kind == "variables":
