@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QLocale>
 #include <QReadWriteLock>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTranslator>
 
@@ -12,6 +13,13 @@ namespace {
 
 const QString KeyLanguage = QStringLiteral("language");
 const QString English = QStringLiteral("en");
+
+// A two-letter code of a language; "C" (the C and POSIX locales) and the like are not.
+bool isLanguageCode(const QString &code)
+{
+    static const QRegularExpression twoLetters(QStringLiteral("^[a-z]{2}$"));
+    return twoLetters.match(code).hasMatch() && QLocale(code).language() != QLocale::C;
+}
 
 } // namespace
 
@@ -59,8 +67,10 @@ void LocaleManager::initialize()
 {
     const QString systemName = QLocale::system().name();
     QString code = QSettings().value(KeyLanguage).toString();
-    if (code.isEmpty() || code.size() >= 3)
+    if (!isLanguageCode(code))
         code = systemName.left(2);
+    if (!isLanguageCode(code))
+        code = English;
     QLocale::setDefault(QLocale(code));
     {
         QWriteLocker locker(&d->lock);
