@@ -168,6 +168,10 @@
         <source>Disconnect</source>
         <translation>Trennen</translation>
     </message>
+    <message>
+        <source>Show Details</source>
+        <translation>Details anzeigen</translation>
+    </message>
 </context>
 <context>
     <name>CredentialsHelper</name>
@@ -280,6 +284,14 @@
     <message>
         <source>Request count:</source>
         <translation>Anzahl der Anfragen:</translation>
+    </message>
+    <message>
+        <source>Save Credentials</source>
+        <translation>Zugangsdaten speichern</translation>
+    </message>
+    <message>
+        <source>Print Credentials</source>
+        <translation>Zugangsdaten drucken</translation>
     </message>
 </context>
 <context>
@@ -571,6 +583,135 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
         <source>Help</source>
         <translation>Hilfe</translation>
     </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>My Account</source>
+        <translation>Mein Konto</translation>
+    </message>
+</context>
+<context>
+    <name>MyAccountPanel</name>
+    <message>
+        <source>Account Status</source>
+        <translation>Kontostatus</translation>
+    </message>
+    <message>
+        <source>Offers</source>
+        <translation>Angebote</translation>
+    </message>
+    <message>
+        <source>Change Login Account</source>
+        <translation>Anmeldekonto wechseln</translation>
+    </message>
+    <message>
+        <source>My Control Panel</source>
+        <translation>Mein Kundenbereich</translation>
+    </message>
+</context>
+<context>
+    <name>PaymentDialog</name>
+    <message>
+        <source>Warning</source>
+        <translation>Warnung</translation>
+    </message>
+    <message>
+        <source>Please choose a payment method.</source>
+        <translation>Bitte wählen Sie eine Zahlungsmethode.</translation>
+    </message>
+    <message>
+        <source>Please choose a subscription.</source>
+        <translation>Bitte wählen Sie ein Abonnement.</translation>
+    </message>
+    <message>
+        <source>Account Expired. Renew Now!</source>
+        <translation>Konto abgelaufen. Jetzt verlängern!</translation>
+    </message>
+    <message>
+        <source>Choose a subscription:</source>
+        <translation>Wählen Sie ein Abonnement:</translation>
+    </message>
+    <message>
+        <source>Choose a payment method:</source>
+        <translation>Wählen Sie eine Zahlungsmethode:</translation>
+    </message>
+    <message>
+        <source>Renew Account</source>
+        <translation>Konto verlängern</translation>
+    </message>
+    <message>
+        <source>Remind Me Later</source>
+        <translation>Später erinnern</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesPanel</name>
+    <message>
+        <source>Start %1 with administrator privileges</source>
+        <translation>%1 mit Administratorrechten starten</translation>
+    </message>
+    <message>
+        <source>Enable this option if you have trouble connecting to OpenVPN. With administrator privileges %1 is able to run and control it&apos;s own OpenVPN process.</source>
+        <translation>Aktivieren Sie diese Option, wenn Sie Probleme beim Verbinden mit OpenVPN haben. Mit Administratorrechten kann %1 einen eigenen OpenVPN-Prozess starten und steuern.</translation>
+    </message>
+    <message>
+        <source>Show the connection status in a corner of the screen (movable).</source>
+        <translation>Verbindungsstatus in einer Bildschirmecke anzeigen (verschiebbar).</translation>
+    </message>
+    <message>
+        <source>Minimize to system tray</source>
+        <translation>In den Infobereich minimieren</translation>
+    </message>
+    <message>
+        <source>Close to system tray</source>
+        <translation>Beim Schließen in den Infobereich minimieren</translation>
+    </message>
+    <message>
+        <source>Save login credentials</source>
+        <translation>Zugangsdaten speichern</translation>
+    </message>
+    <message>
+        <source>Start %1 when %2 starts</source>
+        <translation>%1 starten, wenn %2 startet</translation>
+    </message>
+    <message>
+        <source>the desktop</source>
+        <translation>der Desktop</translation>
+    </message>
+    <message>
+        <source>Offer alternative location if the selected has high load</source>
+        <translation>Alternativen Standort anbieten, wenn der gewählte stark ausgelastet ist</translation>
+    </message>
+    <message>
+        <source>Show network speed in Bit notation</source>
+        <translation>Netzwerkgeschwindigkeit in Bit anzeigen</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <translation>Sprache:</translation>
+    </message>
+    <message>
+        <source>On application start, connect automatically to:</source>
+        <translation>Beim Programmstart automatisch verbinden:</translation>
+    </message>
+    <message>
+        <source>Last location</source>
+        <translation>Letzter Standort</translation>
+    </message>
+    <message>
+        <source>Location with best ping time</source>
+        <translation>Standort mit der besten Ping-Zeit</translation>
+    </message>
+    <message>
+        <source>Nearest location</source>
+        <translation>Nächstgelegener Standort</translation>
+    </message>
+    <message>
+        <source>This specific location:</source>
+        <translation>Dieser bestimmte Standort:</translation>
+    </message>
 </context>
 <context>
     <name>RasDialerImpl</name>
@@ -695,6 +836,57 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
     </message>
 </context>
 <context>
+    <name>ServerDetailsDialog</name>
+    <message>
+        <source>Your Location</source>
+        <translation>Ihr Standort</translation>
+    </message>
+    <message>
+        <source>Server Location</source>
+        <translation>Serverstandort</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>Name:</translation>
+    </message>
+    <message>
+        <source>Country:</source>
+        <translation>Land:</translation>
+    </message>
+    <message>
+        <source>Location:</source>
+        <translation>Standort:</translation>
+    </message>
+    <message>
+        <source>Distance:</source>
+        <translation>Entfernung:</translation>
+    </message>
+    <message>
+        <source>Ping: </source>
+        <translation>Ping: </translation>
+    </message>
+    <message>
+        <source>Last Connection:</source>
+        <translation>Letzte Verbindung:</translation>
+    </message>
+    <message>
+        <source>%1 km</source>
+        <translation>%1 km</translation>
+    </message>
+    <message>
+        <source>%1 ms</source>
+        <translation>%1 ms</translation>
+    </message>
+    <message>
+        <source>Never</source>
+        <translation>Nie</translation>
+    </message>
+    <message>
+        <source>VPN Location Details</source>
+        <translation>Details zum VPN-Standort</translation>
+    </message>
+</context>
+<context>
     <name>ServerWidget</name>
     <message>
         <source>Not connected</source>
@@ -813,6 +1005,21 @@ Bitte stellen Sie sicher, dass Ihre Internetverbindung funktioniert.</translatio
     <message>
         <source>Restart sign up</source>
         <translation>Registrierung neu beginnen</translation>
+    </message>
+</context>
+<context>
+    <name>UserPanel</name>
+    <message>
+        <source>Sign in with your account to see its status here.</source>
+        <translation>Melden Sie sich mit Ihrem Konto an, um hier seinen Status zu sehen.</translation>
+    </message>
+    <message>
+        <source>Sign In</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>Fetching current account status ...</source>
+        <translation>Aktueller Kontostatus wird abgerufen ...</translation>
     </message>
 </context>
 <context>
