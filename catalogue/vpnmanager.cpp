@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -184,7 +185,10 @@ void VpnManager::serversStored(const QList<VpnServer> &servers)
     // Tests and the start-up benchmark take this line as "the list is shown".
     d->logManager->addDataWithTimestamp(
         LogManager::GenericLevel, "Server list updated: " + QByteArray::number(servers.size()) + " servers");
-    d->loaded = true;
+    // Whoever waited for the first list (to connect at start, say) may go on now,
+    // whatever else it waited for came before or after it.
+    if (!std::exchange(d->loaded, true))
+        emit readyConnect();
     if (!d->refreshTimer.isActive())
         d->refreshTimer.start();
     if (!d->pingTimer.isActive())

@@ -72,17 +72,17 @@ private slots:
         // A full batch held in progress: whatever comes now waits in the queue.
         for (int i = 0; i < Ping::BatchSize; ++i)
             ping.ping(heldHost(QString::number(i)));
-        QTRY_COMPARE(ResolverStub::inFlight(), Ping::BatchSize);
+        QTRY_COMPARE_WITH_TIMEOUT(ResolverStub::inFlight(), Ping::BatchSize, 30000);
 
         const QString host = QStringLiteral("127.0.0.1");
         ping.ping(host);
         if (afterResult) {
             ResolverStub::release();
-            QTRY_COMPARE(completed.count(), Ping::BatchSize + 1);
+            QTRY_COMPARE_WITH_TIMEOUT(completed.count(), Ping::BatchSize + 1, 30000);
         }
         ping.ping(host);
         ResolverStub::release();
-        QTRY_COMPARE(completed.count(), Ping::BatchSize + results);
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), Ping::BatchSize + results, 30000);
         QTest::qWait(200);
         int forHost = 0;
         for (const QList<QVariant> &result : std::as_const(completed)) {
@@ -132,7 +132,7 @@ private slots:
         // the queue together whatever the thread timing, as a round of pings does.
         const QString probe = heldHost(QStringLiteral("probe"));
         ping.ping(probe);
-        QTRY_COMPARE(ResolverStub::inFlight(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(ResolverStub::inFlight(), 1, 30000);
         for (const QString &host : std::as_const(hosts))
             ping.ping(host);
         ResolverStub::release(probe);
@@ -180,7 +180,7 @@ private slots:
         connect(ping.get(), &Ping::pingCompleted, this, [&delivered] { ++delivered; });
         for (int i = 0; i < Ping::BatchSize + 3; ++i)
             ping->ping(heldHost(QString::number(i)));
-        QTRY_COMPARE(ResolverStub::inFlight(), Ping::BatchSize);
+        QTRY_COMPARE_WITH_TIMEOUT(ResolverStub::inFlight(), Ping::BatchSize, 30000);
 
         // The destructor waits for the batch, so another thread lets it go, once this
         // one is well inside the destructor: only a stall of seconds between the two
