@@ -137,9 +137,8 @@ class TestOpenVpn : public QObject
     Q_OBJECT
 
 public:
-    TestOpenVpn(const TestHome &home, const FakeOpenVpn &fake)
-        : home(home)
-        , fake(fake)
+    TestOpenVpn(const TestHome &, const FakeOpenVpn &fake)
+        : fake(fake)
     {
     }
 
@@ -172,7 +171,6 @@ private:
     // Waits until the stand-in has played its whole dialogue.
     bool dialogueDone() const { return fake.record().contains(QStringLiteral("#dialogue done")); }
 
-    const TestHome &home;
     const FakeOpenVpn &fake;
 };
 

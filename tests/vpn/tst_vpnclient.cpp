@@ -117,9 +117,8 @@ class TestVpnClient : public QObject
     Q_OBJECT
 
 public:
-    TestVpnClient(const TestHome &home, const FakeOpenVpn &fake)
-        : home(home)
-        , fake(fake)
+    TestVpnClient(const TestHome &, const FakeOpenVpn &fake)
+        : fake(fake)
     {
     }
 
@@ -152,7 +151,6 @@ private:
     // One attempt of the protocol that fails, over when the controller is idle again.
     bool failOnce(Session &session, Vpn::Protocol protocol, int n);
 
-    const TestHome &home;
     const FakeOpenVpn &fake;
 };
 
