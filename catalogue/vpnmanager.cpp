@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <utility>
 
 namespace {
 
@@ -181,14 +180,12 @@ void VpnManager::vpnServersRequestFinished()
 
 void VpnManager::serversStored(const QList<VpnServer> &servers)
 {
+    // Loaded before the list is announced, so that whoever waited for it finds it so.
+    d->loaded = true;
     replaceServers(servers);
     // Tests and the start-up benchmark take this line as "the list is shown".
     d->logManager->addDataWithTimestamp(
         LogManager::GenericLevel, "Server list updated: " + QByteArray::number(servers.size()) + " servers");
-    // Whoever waited for the first list (to connect at start, say) may go on now,
-    // whatever else it waited for came before or after it.
-    if (!std::exchange(d->loaded, true))
-        emit readyConnect();
     if (!d->refreshTimer.isActive())
         d->refreshTimer.start();
     if (!d->pingTimer.isActive())

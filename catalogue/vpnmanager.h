@@ -60,8 +60,6 @@ public slots:
     void setOriginalIp(const GeoIp &geoIp);
 
 signals:
-    // The first list is in, or a ping round has measured every server: an automatic
-    // connection may go ahead once its other conditions hold.
     void readyConnect();
     void vpnServersChanged();
     void vpnServerChanged(int index);

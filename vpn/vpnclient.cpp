@@ -166,8 +166,11 @@ VpnClient::VpnClient(LogManager *logManager, Configuration *configuration, Conte
     connect(d->rasVpn, &RasVpn::byteCount, this, &VpnClient::addRasVpnByteCount);
     connect(d->openVpn, &OpenVpn::connectionError, this, &VpnClient::connectionError);
     connect(d->rasVpn, &RasVpn::connectionError, this, &VpnClient::connectionError);
-    if (manager)
+    if (manager) {
         connect(manager, &VpnManager::readyConnect, this, &VpnClient::tryAutoConnectToServer);
+        // The list may come after everything else an automatic connection waits for.
+        connect(manager, &VpnManager::vpnServersChanged, this, &VpnClient::tryAutoConnectToServer);
+    }
     connect(&d->timeout, &QTimer::timeout, this, &VpnClient::timeout);
 }
 
