@@ -544,6 +544,9 @@ NetworkManager::~NetworkManager()
         Qt::DirectConnection);
     thread->quit();
     thread->wait();
+    // Requests their senders gave up while they were out were left to the answer,
+    // which will not come now.
+    qDeleteAll(std::exchange(d->cancelled, {}));
     delete d;
 }
 

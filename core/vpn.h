@@ -6,8 +6,10 @@
 
 namespace Vpn {
 
-// The numbering is stored in the database and in settings; never renumber.
-enum Protocol {
+// The numbering is stored in the database and in settings; never renumber. The
+// underlying type is fixed so that any number read back is a value of the type,
+// which the functions below answer with empty texts when it is none of these.
+enum Protocol : int {
     OpenVpnTcp = 0,
     OpenVpnUdp = 1,
     L2tp = 2,

@@ -6,6 +6,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QStyleFactory>
 #include <QToolTip>
 
@@ -33,7 +34,10 @@ FancyTabBar::FancyTabBar(QWidget *parent)
     , marginRight(mHiDpiSize(4))
     , marginBottom(mHiDpiSize(4))
 {
-    setStyle(QStyleFactory::create(QStringLiteral("windows")));
+    // A widget does not own the style it is given: the bar keeps it as a child.
+    QStyle *plain = QStyleFactory::create(QStringLiteral("windows"));
+    plain->setParent(this);
+    setStyle(plain);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
     setMinimumWidth(std::max(mHiDpiSize(40), 2 * marginTop));
     setAttribute(Qt::WA_Hover, true);
