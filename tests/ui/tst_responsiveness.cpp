@@ -32,6 +32,20 @@ namespace {
 constexpr int ServerCount = 10000;
 constexpr qint64 LimitMs = 100;
 
+// A build with AddressSanitizer runs several times slower: its times say nothing of
+// the program's, and the test then only reports them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool Instrumented = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool Instrumented = true;
+#else
+constexpr bool Instrumented = false;
+#endif
+#else
+constexpr bool Instrumented = false;
+#endif
+
 const QString VpnUser = u"vpn-demo"_s;
 const QString VpnPassword = u"vpn-demo-password"_s;
 
@@ -126,12 +140,14 @@ void TestResponsiveness::listPingsAndConnection()
 
     qInfo("longest block of the event loop: %lld ms (%s)", watchdog.longestBlockMs(),
         qPrintable(watchdog.longestBlockStage()));
-    QVERIFY2(watchdog.longestBlockMs() <= LimitMs,
-        qPrintable(u"the event loop was blocked %1 ms while %2"_s.arg(watchdog.longestBlockMs())
-                       .arg(watchdog.longestBlockStage())));
     window.reset();
     core.reset();
     QTRY_VERIFY_WITH_TIMEOUT(fake.running(u"openvpn"_s).isEmpty(), 10000);
+    if (Instrumented)
+        QSKIP("a sanitizer build is too slow for the limit: the time above is only reported");
+    QVERIFY2(watchdog.longestBlockMs() <= LimitMs,
+        qPrintable(u"the event loop was blocked %1 ms while %2"_s.arg(watchdog.longestBlockMs())
+                       .arg(watchdog.longestBlockStage())));
 }
 
 int main(int argc, char *argv[])
