@@ -1,7 +1,12 @@
 #include "configuration.h"
 
+#include "secretstore.h"
 #include "winutils.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QReadWriteLock>
 #include <QSettings>
 #include <QUuid>
@@ -30,6 +35,27 @@ const QString KeyLastProtocol = QStringLiteral("last_protocol");
 
 constexpr int DefaultAutoConnectType = Configuration::AutoConnectLast;
 
+// Only the user may read the settings file, from its first byte on: QSettings
+// replaces the file keeping its permissions, but creates a new one world-readable.
+// The organisation's folder is ours and closed as well; a shared one is left alone.
+void makePrivate(const QString &fileName)
+{
+    const QFileInfo folder(QFileInfo(fileName).absolutePath());
+    const QFile::Permissions folderPermissions = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+    if (!folder.exists()) {
+        QDir().mkpath(folder.absolutePath());
+        QFile::setPermissions(folder.absoluteFilePath(), folderPermissions);
+    } else if (folder.fileName() == QCoreApplication::organizationName()) {
+        QFile::setPermissions(folder.absoluteFilePath(), folderPermissions);
+    }
+    const QFile::Permissions filePermissions = QFile::ReadOwner | QFile::WriteOwner;
+    QFile file(fileName);
+    if (file.exists())
+        file.setPermissions(filePermissions);
+    else
+        file.open(QIODevice::WriteOnly, filePermissions);
+}
+
 } // namespace
 
 class ConfigurationPrivate
@@ -38,6 +64,8 @@ public:
     mutable QReadWriteLock lock;
     std::atomic<bool> batching{false};
     std::atomic<int> pendingChanges{0};
+    // Holds the password once it has answered; null while the settings file does.
+    SecretStore *secrets = nullptr;
     bool debug = false;
     QString uuid;
     bool wizardCompleted = false;
@@ -80,8 +108,12 @@ public:
         return true;
     }
 
-    // Like every other string, an empty user name or password is not stored.
-    void writeCredentials(QSettings &settings) const
+    // Like every other string, an empty user name or password is not stored. The
+    // secret store files the password under the user name. The settings file keeps
+    // the password until the store confirms it (confirm()), so a store that fails
+    // or a quit that comes first loses nothing. Under the write lock: the store only
+    // queues the work.
+    void writeCredentials(QSettings &settings, const QString &previousUsername) const
     {
         const auto write = [&](const QString &key, const QString &value) {
             if (saveCredentials && !value.isEmpty())
@@ -91,6 +123,57 @@ public:
         };
         write(KeyUsername, username);
         write(KeyPassword, password);
+        makePrivate(settings.fileName());
+        if (!secrets)
+            return;
+        if (!previousUsername.isEmpty() && previousUsername != username)
+            secrets->remove(previousUsername);
+        if (username.isEmpty())
+            return;
+        if (saveCredentials && !password.isEmpty())
+            secrets->write(username, password);
+        else
+            secrets->remove(username);
+    }
+
+    // The store's first answer. True when it gave the password.
+    bool attach(SecretStore *store, SecretStore::Status status, const QString &key, const QString &secret)
+    {
+        if (status == SecretStore::Unavailable)
+            return false;
+        QWriteLocker locker(&lock);
+        secrets = store;
+        if (!saveCredentials || username.isEmpty())
+            return false;
+        if (!password.isEmpty()) {
+            // From the settings file: an older version's, one the store never
+            // confirmed, or one entered while the store was silent.
+            secrets->write(username, password);
+            return false;
+        }
+        if (status != SecretStore::Found || key != username || secret.isEmpty())
+            return false;
+        password = secret;
+        return true;
+    }
+
+    // The store holds the password: the settings file's copy goes, unless the login
+    // has changed since.
+    void confirm(const QString &key, const QString &secret)
+    {
+        QSettings settings;
+        QWriteLocker locker(&lock);
+        if (secrets && key == username && secret == password && settings.contains(KeyPassword))
+            settings.remove(KeyPassword);
+    }
+
+    // The store failed: the settings file keeps the login from now on.
+    void detach()
+    {
+        QSettings settings;
+        QWriteLocker locker(&lock);
+        secrets = nullptr;
+        writeCredentials(settings, username);
     }
 };
 
@@ -98,6 +181,7 @@ Configuration::Configuration()
     : d(new ConfigurationPrivate)
 {
     QSettings settings;
+    makePrivate(settings.fileName());
     QWriteLocker locker(&d->lock);
     d->debug = settings.value(KeyDebug, false).toBool();
     d->uuid = settings.value(KeyUuid).toString();
@@ -185,7 +269,7 @@ void Configuration::setSaveCredentials(bool save)
             settings.remove(KeySaveCredentials);
         else
             settings.setValue(KeySaveCredentials, false);
-        d->writeCredentials(settings);
+        d->writeCredentials(settings, d->username);
     }
     notify();
 }
@@ -200,9 +284,10 @@ void Configuration::setCredentials(const QString &username, const QString &passw
     {
         QSettings settings;
         QWriteLocker locker(&d->lock);
+        const QString previousUsername = d->username;
         d->username = username;
         d->password = password;
-        d->writeCredentials(settings);
+        d->writeCredentials(settings, previousUsername);
     }
     notify();
 }
@@ -273,6 +358,25 @@ void Configuration::setLastProtocol(const QString &protocol)
 {
     if (d->update(&ConfigurationPrivate::lastProtocol, protocol, KeyLastProtocol, protocol.isEmpty()))
         notify();
+}
+
+bool Configuration::useSecretStore(SecretStore *store, int msecs)
+{
+    connect(store, &SecretStore::answered, this,
+        [this, store](SecretStore::Status status, const QString &key, const QString &secret) {
+            if (d->attach(store, status, key, secret))
+                notify();
+        });
+    connect(store, &SecretStore::written, this,
+        [this](const QString &key, const QString &secret) { d->confirm(key, secret); });
+    connect(store, &SecretStore::failed, this, [this, store] {
+        disconnect(store, nullptr, this, nullptr);
+        d->detach();
+    });
+    store->read(username());
+    store->waitForRead(msecs);
+    QReadLocker locker(&d->lock);
+    return d->secrets != nullptr;
 }
 
 void Configuration::beginUpdate()

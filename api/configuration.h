@@ -8,9 +8,12 @@
 #include <memory>
 
 class ConfigurationPrivate;
+class SecretStore;
 
 // Typed, cached and thread-safe front of the user's preferences. A value set back
 // to its default is removed from the store, so the store only holds what differs.
+// The settings file holds the login, so only its owner may read it; where the
+// desktop has a secret store, the password goes there instead.
 class Configuration : public QObject
 {
     Q_OBJECT
@@ -63,6 +66,13 @@ public:
     void setMinimizeToTray(bool minimize);
     void setCloseToTray(bool close);
     void setLastProtocol(const QString &protocol);
+
+    // Keeps the password in the desktop's secret store from now on: takes it from
+    // there, or moves the settings file's there (the file's wins: an older version
+    // wrote it). Waits at most msecs for the store (0: not at all); an answer that
+    // comes later still counts. False while the settings file keeps the password.
+    // On the thread that owns this object and the store.
+    bool useSecretStore(SecretStore *store, int msecs);
 
     // Brackets a series of setters so that changed() is emitted once at the end.
     void beginUpdate();

@@ -8,7 +8,8 @@
 // because QSettings and QStandardPaths fix their folders on first use: HOME points
 // into a temporary folder, and XDG_CONFIG_HOME is the folder QStandardPaths' test
 // mode uses, so the settings file and the autostart entry both land under
-// $XDG_CONFIG_HOME as they do for a user.
+// $XDG_CONFIG_HOME as they do for a user. The session bus is one where nothing
+// answers, so no test reaches the user's keyring.
 class TestHome
 {
 public:
