@@ -12,7 +12,9 @@
 #include "logmanager.h"
 #include "logmanagerfilter.h"
 #include "networkmanager.h"
+#include "openvpn.h"
 #include "platformmanager.h"
+#include "secretstore.h"
 #include "servervariables.h"
 #include "sessionfeedback.h"
 #include "statusrequest.h"
@@ -39,6 +41,10 @@ namespace {
 
 constexpr int DefaultStatusIntervalMs = 60000;
 constexpr int GeoIpDelayMs = 1000;
+// The longest start-up wait for the desktop's secret store, which may still be
+// starting with the session or asking the user to unlock it; a later answer still
+// counts, and meanwhile the settings file holds the password.
+constexpr int SecretStoreWaitMs = 2000;
 
 // The program the provider's updates are handed to, beside the client.
 QString updaterPath()
@@ -69,6 +75,7 @@ public:
     std::unique_ptr<LocaleManager> localeManager;
     std::unique_ptr<LogManagerFilter> logFilter;
     LogManager *logManager = nullptr; // child of Core
+    std::unique_ptr<SecretStore> secretStore;
     std::unique_ptr<DatabaseManager> databaseManager;
     std::unique_ptr<DownloadManager> downloadManager;
     NetworkManager *networkManager = nullptr; // child of Core
@@ -220,6 +227,7 @@ Core::Core(QObject *parent)
     d->localeManager = std::make_unique<LocaleManager>();
     d->logFilter = std::make_unique<LogManagerFilter>(d->context.get());
     d->logManager = new LogManager(d->logFilter.get(), this);
+    d->secretStore = std::make_unique<SecretStore>(d->logManager);
     d->databaseManager = std::make_unique<DatabaseManager>(d->logManager);
     d->downloadManager = std::make_unique<DownloadManager>();
     d->networkManager = new NetworkManager(d->logManager, this);
@@ -262,9 +270,11 @@ Core::Core(QObject *parent)
 Core::~Core()
 {
     NetworkManager *network = d->networkManager;
+    // No event loop runs after this: what is withdrawn goes now. A request already
+    // out is the transport's to delete.
     const auto withdraw = [network](Request *request) {
         if (request && network->cancelRequest(request))
-            request->deleteLater();
+            delete request;
     };
     withdraw(d->variablesRequest);
     withdraw(d->anonymousLoginRequest);
@@ -291,9 +301,14 @@ bool Core::initialize()
         QFontDatabase::addApplicationFontFromData(font.readAll());
 
     d->localeManager->initialize();
+    // Before the first request, which carries the stored login.
+    d->configuration->useSecretStore(d->secretStore.get(), SecretStoreWaitMs);
     d->pushClientFacts();
     if (!PlatformManager::initializePlatform(d->logManager))
         return false;
+    // A tunnel a killed run left behind would carry the traffic while the window
+    // says disconnected, and hold the management port: end it before anything connects.
+    d->vpnClient->openVpn()->endLeftoverTunnel();
     d->databaseManager->open();
 
     // Statistics an older version kept in the settings go out with the others.
@@ -727,7 +742,8 @@ void Core::saveStatistics()
         if (d->networkManager->cancelRequest(request)) {
             stats.append(request->stats());
             traffic.append(request->trafficStats());
-            request->deleteLater();
+            // At quit no event loop runs any more to delete it later.
+            delete request;
             request = nullptr;
         } else if (!request->isSent()) {
             stats.append(request->stats());

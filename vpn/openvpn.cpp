@@ -4,7 +4,9 @@
 #include "constants.h"
 #include "context.h"
 #include "logmanager.h"
+#include "processutils.h"
 #include "servicehandler.h"
+#include "tunnelrecord.h"
 #include "vpnresource.h"
 #include "winutils.h"
 
@@ -24,16 +26,27 @@
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <signal.h>
 #include <sys/socket.h>
 
 namespace {
 
 const QString ManagementAddress = QStringLiteral("127.0.0.1");
+// In the configuration directory.
+const QString ConfigFileName = QStringLiteral("/config.ovpn");
+const QString PasswordFileName = QStringLiteral("/management.pw");
+const QString StunnelConfigFileName = QStringLiteral("/stunnel.conf");
 constexpr int ByteCountInterval = 1;
 constexpr int ManagementRetries = 10;
 // Resets in a row that end the tunnel.
 constexpr int MaximumResets = 4;
 constexpr int TunWaitsBeforeRepair = 3;
+// How long a program left by an earlier run has to end before it is killed: OpenVPN
+// tells the server it leaves, which may take a few seconds.
+constexpr int LeftoverStopMs = 10000;
+constexpr int LeftoverKillMs = 2000;
+// Each step of the management dialogue with a left OpenVPN.
+constexpr int LeftoverManagementMs = 3000;
 
 // What the service side does; numbered as the driver tracks it.
 enum ServiceState {
@@ -49,6 +62,34 @@ QString quoted(const QString &text)
     QString escaped = text;
     escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
     return QLatin1Char('"') + escaped + QLatin1Char('"');
+}
+
+// Asks the OpenVPN behind the management port to stop, as the driver does when it
+// disconnects; false when it cannot be reached or does not take the password.
+bool askToStop(quint16 port, const QByteArray &password)
+{
+    QTcpSocket socket;
+    socket.connectToHost(ManagementAddress, port);
+    if (!socket.waitForConnected(LeftoverManagementMs))
+        return false;
+    QByteArray received;
+    const auto waitFor = [&socket, &received](const QByteArray &text) {
+        while (!received.contains(text)) {
+            if (received.contains("ERROR") || !socket.waitForReadyRead(LeftoverManagementMs))
+                return false;
+            received += socket.readAll();
+        }
+        return true;
+    };
+    if (!waitFor("ENTER PASSWORD:"))
+        return false;
+    received.clear();
+    socket.write(password + "\r\n");
+    if (!waitFor("SUCCESS: password is correct"))
+        return false;
+    received.clear();
+    socket.write("signal SIGTERM\r\n");
+    return waitFor("SUCCESS: signal SIGTERM thrown");
 }
 
 } // namespace
@@ -113,6 +154,12 @@ public:
     void startOpenVpnProcess();
     void startService();
     void stopService();
+    // Keeps what runs now where the next run looks after a crash.
+    void saveTunnelRecord();
+    // Ends a program an earlier run started, if pid still names it; marker is an
+    // argument the driver gives that program and no other. With a record, OpenVPN is
+    // first asked to stop through its management interface.
+    void endLeftover(const QString &name, qint64 pid, const QString &marker, const TunnelRecord *management);
     void removeSecrets();
     void killStunnel();
     void fail(const QString &message);
@@ -130,6 +177,7 @@ public slots:
     void serviceStarted();
     void serviceFailed();
     void serviceStopped();
+    void serviceEnded();
     void processStarted();
     void processFinished(int code);
     void connectToManagementSocket();
@@ -156,6 +204,7 @@ OpenVpnPrivate::OpenVpnPrivate(LogManager *logManager, Context *context, OpenVpn
     connect(serviceHandler, &ServiceHandler::serviceStarted, this, &OpenVpnPrivate::serviceStarted);
     connect(serviceHandler, &ServiceHandler::serviceFailed, this, &OpenVpnPrivate::serviceFailed);
     connect(serviceHandler, &ServiceHandler::serviceStopped, this, &OpenVpnPrivate::serviceStopped);
+    connect(serviceHandler, &ServiceHandler::serviceEnded, this, &OpenVpnPrivate::serviceEnded);
     serviceThread.setObjectName(QStringLiteral("OpenVpnService"));
     serviceThread.start(QThread::InheritPriority);
 }
@@ -163,6 +212,7 @@ OpenVpnPrivate::OpenVpnPrivate(LogManager *logManager, Context *context, OpenVpn
 OpenVpnPrivate::~OpenVpnPrivate()
 {
     // A tunnel must not outlive the program that drives it.
+    const bool endsChildren = process || stunnel;
     if (process) {
         process->disconnect(this);
         process->terminate();
@@ -179,6 +229,10 @@ OpenVpnPrivate::~OpenVpnPrivate()
     removeSecrets();
     serviceThread.quit();
     serviceThread.wait();
+    // The tunnel ended here is off record; a service that may still carry one stays on
+    // it for the next run.
+    if (endsChildren && serviceState == ServiceIdle)
+        TunnelRecord::remove();
 }
 
 void OpenVpnPrivate::log(const QString &message)
@@ -209,6 +263,7 @@ void OpenVpnPrivate::finish()
         reportError(message);
     }
     removeSecrets();
+    TunnelRecord::remove();
     if (state != VpnConnection::Disconnected)
         setState(VpnConnection::Disconnected);
     else
@@ -263,12 +318,12 @@ bool OpenVpnPrivate::prepareConfiguration()
         line(QStringLiteral("Cannot create OpenVPN config path '%1'").arg(configDirectory));
     QDir().mkpath(logDirectory);
     QFile::setPermissions(configDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    configFile = configDirectory + QStringLiteral("/config.ovpn");
+    configFile = configDirectory + ConfigFileName;
     QFile::remove(configFile);
 
     // Only this program may drive the management interface: OpenVPN asks for a
     // password that lives in a file of the user's own.
-    managementPasswordFile = configDirectory + QStringLiteral("/management.pw");
+    managementPasswordFile = configDirectory + PasswordFileName;
     managementPassword = QByteArray::number(QRandomGenerator::system()->generate64(), 16)
         + QByteArray::number(QRandomGenerator::system()->generate64(), 16);
     QFile passwordFile(managementPasswordFile);
@@ -289,7 +344,7 @@ bool OpenVpnPrivate::prepareConfiguration()
     }
 
     if (configuration.protocol() == Vpn::OpenVpnStealth) {
-        stunnelConfig = configDirectory + QStringLiteral("/stunnel.conf");
+        stunnelConfig = configDirectory + StunnelConfigFileName;
         QFile file(stunnelConfig);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
             // stunnel runs as our child: in the foreground, without a pid file,
@@ -317,6 +372,49 @@ void OpenVpnPrivate::removeSecrets()
     managementPassword.clear();
 }
 
+void OpenVpnPrivate::saveTunnelRecord()
+{
+    TunnelRecord record;
+    record.service = serviceState != ServiceIdle;
+    record.openVpnPid = process ? process->processId() : 0;
+    record.stunnelPid = stunnel ? stunnel->processId() : 0;
+    record.managementPort = OpenVpn::ManagementPort;
+    record.managementPassword = managementPassword;
+    if (!record.save())
+        log(QStringLiteral("Cannot write the tunnel record '%1'").arg(TunnelRecord::fileName()));
+}
+
+void OpenVpnPrivate::endLeftover(const QString &name, qint64 pid, const QString &marker,
+                                 const TunnelRecord *management)
+{
+    if (!ProcessUtils::isRunning(pid))
+        return;
+    if (!ProcessUtils::hasArgument(pid, marker)) {
+        log(QStringLiteral("Process %1 is not the %2 of the earlier run; leaving it alone")
+                .arg(pid)
+                .arg(name));
+        return;
+    }
+    log(QStringLiteral("%1 process %2 of the earlier run is still running. Stopping it ...")
+            .arg(name)
+            .arg(pid));
+    // OpenVPN restores routes and the tun device when asked to stop; the management
+    // interface also reaches an OpenVPN this user may not signal.
+    const bool asked = management
+        && askToStop(management->managementPort, management->managementPassword);
+    if (!asked)
+        ::kill(pid_t(pid), SIGTERM);
+    if (!ProcessUtils::waitForEnd(pid, LeftoverStopMs)) {
+        log(QStringLiteral("%1 process %2 did not stop; killing it").arg(name).arg(pid));
+        ::kill(pid_t(pid), SIGKILL);
+        ProcessUtils::waitForEnd(pid, LeftoverKillMs);
+    }
+    if (ProcessUtils::isRunning(pid))
+        log(QStringLiteral("%1 process %2 could not be stopped").arg(name).arg(pid));
+    else
+        log(QStringLiteral("%1 process %2 of the earlier run has ended").arg(name).arg(pid));
+}
+
 void OpenVpnPrivate::killStunnel()
 {
     if (stunnel && stunnel->state() != QProcess::NotRunning)
@@ -338,6 +436,7 @@ void OpenVpnPrivate::startOpenVpnProcess()
                                 QStringLiteral("--log"),
                                 QDir::toNativeSeparators(logDirectory + QStringLiteral("/openvpn.log"))};
     process = new QProcess(this);
+    ProcessUtils::endWithParent(process);
     process->setWorkingDirectory(configDirectory);
     connect(process, &QProcess::started, this, &OpenVpnPrivate::processStarted);
     connect(process, &QProcess::finished, this, &OpenVpnPrivate::processFinished);
@@ -355,6 +454,7 @@ void OpenVpnPrivate::startService()
 {
     log(QStringLiteral("Starting OpenVPN service"));
     serviceState = ServiceStartRequested;
+    saveTunnelRecord();
     QMetaObject::invokeMethod(serviceHandler, "startServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
     line(QStringLiteral("Starting OpenVPN service"));
 }
@@ -402,9 +502,30 @@ void OpenVpnPrivate::serviceStopped()
         finish();
 }
 
+void OpenVpnPrivate::serviceEnded()
+{
+    // Only an OpenVPN whose management interface never answered: the driver waits
+    // for it and nothing else would tell that it is gone.
+    if (serviceState != ServiceStarted)
+        return;
+    log(QStringLiteral("OpenVPN service ended before its management interface answered"));
+    serviceState = ServiceIdle;
+    managementRetries = 0;
+    if (socket) {
+        socket->disconnect(this);
+        socket->deleteLater();
+        socket = nullptr;
+    }
+    killStunnel();
+    // A Stealth tunnel ends with its stunnel, which reports the end.
+    if (!stunnel)
+        finish();
+}
+
 void OpenVpnPrivate::processStarted()
 {
     log(QStringLiteral("OpenVPN process was started successfully."));
+    saveTunnelRecord();
     QTimer::singleShot(100, this, &OpenVpnPrivate::connectToManagementSocket);
 }
 
@@ -475,6 +596,15 @@ void OpenVpnPrivate::socketDisconnected()
     }
     lastStateName.clear();
     lastError.clear();
+    if (serviceState == ServiceRunning) {
+        // Nobody asked the service to stop: its OpenVPN ended by itself, or cannot be
+        // driven any more. The unit's end reports the end of the attempt.
+        log(QStringLiteral("OpenVPN service lost its management connection. Stopping it ..."));
+        serviceState = ServiceStopping;
+        QMetaObject::invokeMethod(
+            serviceHandler, "stopServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
+        return;
+    }
     if (process || stunnel || (!elevated && serviceState != ServiceIdle)) {
         // The process, stunnel or the service reports the end.
         return;
@@ -487,6 +617,10 @@ void OpenVpnPrivate::socketError(QAbstractSocket::SocketError error)
     log(QStringLiteral("OpenVPN management interface returned error '%1'").arg(int(error)));
     if (error != QAbstractSocket::ConnectionRefusedError)
         return;
+    // The service may have ended without OpenVPN ever listening.
+    if (serviceState == ServiceStarted)
+        QMetaObject::invokeMethod(
+            serviceHandler, "checkServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
     ++managementRetries;
     if (managementRetries < ManagementRetries) {
         QTimer::singleShot(managementRetries * 1000, this, &OpenVpnPrivate::connectToManagementSocket);
@@ -681,6 +815,7 @@ void OpenVpnPrivate::socketResponse(const QByteArray &data)
 void OpenVpnPrivate::stunnelStarted()
 {
     log(QStringLiteral("stunnel started"));
+    saveTunnelRecord();
     QTimer::singleShot(500, this, [this] {
         if (!stunnel)
             return;
@@ -750,6 +885,24 @@ QString OpenVpn::stunnelProgram()
     return stunnel.isEmpty() ? WinUtils::findProgram(QStringLiteral("stunnel")) : stunnel;
 }
 
+void OpenVpn::endLeftoverTunnel()
+{
+    const TunnelRecord record = TunnelRecord::load();
+    if (record.isNull())
+        return;
+    d->log(QStringLiteral("An earlier run left a tunnel on record"));
+    if (record.service && WinUtils::isServiceStarted(SERVICE_NAME)) {
+        d->log(QStringLiteral("OpenVPN service is still running from previous session. Stopping it ..."));
+        d->log(WinUtils::stopService(SERVICE_NAME) ? QStringLiteral("OpenVPN service stopped")
+                                                   : QStringLiteral("OpenVPN service could not be stopped"));
+    }
+    const QString directory = configDirectory();
+    d->endLeftover(QStringLiteral("OpenVPN"), record.openVpnPid, directory + ConfigFileName, &record);
+    d->endLeftover(QStringLiteral("stunnel"), record.stunnelPid, directory + StunnelConfigFileName, nullptr);
+    TunnelRecord::remove();
+    QFile::remove(directory + PasswordFileName);
+}
+
 void OpenVpn::setFeedback(ConnectionFeedback *feedback)
 {
     d->feedback = feedback;
@@ -816,6 +969,7 @@ bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuratio
     d->lastError.clear();
     d->errorReported = false;
     d->tunDevice.clear();
+    d->managementRetries = 0;
     if (!d->prepareConfiguration() || d->executable.isEmpty() || d->configFile.isEmpty()
         || !QFileInfo::exists(d->configFile)) {
         d->removeSecrets();
@@ -834,6 +988,7 @@ bool OpenVpn::open(const VpnServer &server, const VpnConfiguration &configuratio
         }
         d->log(QStringLiteral("Starting stunnel"));
         d->stunnel = new QProcess(d);
+        ProcessUtils::endWithParent(d->stunnel);
         d->stunnel->setWorkingDirectory(d->configDirectory);
         d->stunnel->setProcessChannelMode(QProcess::MergedChannels);
         connect(d->stunnel, &QProcess::started, d, &OpenVpnPrivate::stunnelStarted);
@@ -875,7 +1030,9 @@ void OpenVpn::disconnect()
     }
     if (d->serviceState >= ServiceStartRequested) {
         d->log(QStringLiteral("Closing connection (%1)").arg(d->serviceState));
-        if (d->serviceState == ServiceStartRequested || d->serviceState == ServiceStarted) {
+        // A stop waits for the management connection that is still being tried; once
+        // the driver gave up on it, nothing would act on a scheduled stop.
+        if (d->serviceState == ServiceStartRequested || (d->serviceState == ServiceStarted && d->socket)) {
             d->log(QStringLiteral("OpenVPN service still starting, scheduling stop"));
             d->closePending = true;
             return;

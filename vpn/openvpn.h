@@ -34,6 +34,12 @@ public:
     static QString program();
     static QString stunnelProgram();
 
+    // Ends what a tunnel of an earlier run left behind, as far as its record tells:
+    // the service still running, OpenVPN or stunnel outliving a killed program.
+    // Blocks until they have ended: seconds, half a minute at worst for a service
+    // that is slow to stop. Call at start, before anything connects.
+    void endLeftoverTunnel();
+
     // Who sets up a missing tun device with the user; without one, OpenVPN
     // waits until the device exists.
     void setFeedback(ConnectionFeedback *feedback);

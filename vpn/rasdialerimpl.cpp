@@ -2,6 +2,7 @@
 
 #include "constants.h"
 #include "logmanager.h"
+#include "processutils.h"
 #include "rasphonebook.h"
 
 #include <QElapsedTimer>
@@ -229,6 +230,8 @@ void RasDialerImplPrivate::startDialing()
 void RasDialerImplPrivate::startProcess(const QString &program, const QStringList &arguments)
 {
     process = new QProcess(q);
+    // The dialer's thread lives as long as the program.
+    ProcessUtils::endWithParent(process);
     process->setProcessChannelMode(QProcess::MergedChannels);
     process->setProcessEnvironment(environment());
     QObject::connect(process, &QProcess::readyReadStandardOutput, q, [this] { readOutput(); });

@@ -20,3 +20,9 @@ void ServiceHandler::stopServiceAsync(const QString &name)
     if (WinUtils::stopService(name))
         emit serviceStopped();
 }
+
+void ServiceHandler::checkServiceAsync(const QString &name)
+{
+    if (WinUtils::serviceState(name) == WinUtils::ServiceStopped)
+        emit serviceEnded();
+}

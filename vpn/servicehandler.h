@@ -18,11 +18,15 @@ signals:
     void serviceStarted();
     void serviceFailed();
     void serviceStopped();
+    // The service has ended by itself.
+    void serviceEnded();
 
 public slots:
     void startServiceAsync(const QString &name);
     // A failed stop is silent: the caller keeps waiting for the service to end.
     void stopServiceAsync(const QString &name);
+    // Emits serviceEnded() when the service is no longer running.
+    void checkServiceAsync(const QString &name);
 
 private:
     LogManager *logManager;

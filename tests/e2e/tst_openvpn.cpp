@@ -39,7 +39,10 @@
 #include <QTest>
 #include <QThread>
 
+#include <cstdio>
 #include <memory>
+
+#include <signal.h>
 
 using State = VpnConnection::State;
 
@@ -195,6 +198,8 @@ private slots:
     void connectWhileConnected();
     void destroyedWhileConnected_data();
     void destroyedWhileConnected();
+    void killedWhileConnected_data();
+    void killedWhileConnected();
 
 private:
     void createCore();
@@ -762,6 +767,91 @@ void TestOpenVpn::destroyedWhileConnected()
     createCore();
 }
 
-NOXEL_APP_TEST_MAIN(TestOpenVpn)
+void TestOpenVpn::killedWhileConnected_data()
+{
+    connectAndDisconnect_data();
+}
+
+// A client killed with the tunnel up takes it along, and its next start connects.
+void TestOpenVpn::killedWhileConnected()
+{
+    QFETCH(Vpn::Protocol, protocol);
+    QProcess killed;
+    QByteArray said;
+    killed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(
+        &killed, &QProcess::readyReadStandardOutput, this, [&] { said += killed.readAllStandardOutput(); });
+    killed.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral("--client"), QString::number(int(protocol)) });
+    QTRY_VERIFY_WITH_TIMEOUT(said.contains("connected\n"), ConnectTimeout);
+    QVERIFY(!tunInterfaces().isEmpty());
+    ::kill(pid_t(killed.processId()), SIGKILL);
+    QVERIFY(killed.waitForFinished(5000));
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        tunnelProcesses().isEmpty(), qPrintable(tunnelProcesses().join(QLatin1String(", "))), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(tunInterfaces().isEmpty(),
+        qPrintable(interfaceNames(tunInterfaces()).join(QLatin1String(", "))), 5000);
+
+    // The next start clears what the killed run kept on file.
+    m_core.reset();
+    createCore();
+    QVERIFY(!QFileInfo::exists(managementPasswordFile()));
+    QVERIFY(client()->connectToServer(m_server, configuration(protocol)));
+    QTRY_COMPARE_WITH_TIMEOUT(client()->state(), VpnConnection::Connected, ConnectTimeout);
+    checkTunnel(protocol);
+    client()->disconnect();
+    QTRY_COMPARE_WITH_TIMEOUT(client()->state(), VpnConnection::Disconnected, DisconnectTimeout);
+    checkNothingLeft();
+}
+
+namespace {
+
+// "--client PROTOCOL": a client of the test's network in a process of its own, for the
+// test to kill. It keeps the home and the network of the test that starts it, and says
+// "connected" once the tunnel is up.
+int runClient(int argc, char *argv[])
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Noxel"));
+    const TestNet net = TestNet::fromEnvironment();
+    Core core;
+    if (!net.isValid() || !core.initialize())
+        return 2;
+    core.context()->setUserStatus(userStatus(net));
+    VpnConfiguration configuration;
+    configuration.setUsername(net.user);
+    configuration.setPassword(net.password);
+    configuration.setProtocol(Vpn::Protocol(QByteArray(argv[2]).toInt()));
+    QObject::connect(core.vpnClient(), &VpnClient::vpnConnectionStateChanged, &app, [](State state) {
+        if (state == VpnConnection::Connected) {
+            std::fputs("connected\n", stdout);
+            std::fflush(stdout);
+        }
+    });
+    if (!core.vpnClient()->connectToServer(net.server(), configuration))
+        return 3;
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--client") == 0)
+        return runClient(argc, argv);
+    TestHome home;
+    if (!home.isValid()) {
+        qCritical("cannot set up a temporary home");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Noxel"));
+    QTEST_SET_MAIN_SOURCE_PATH
+    TestOpenVpn test(home);
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_openvpn.moc"

@@ -49,6 +49,12 @@ FakeOpenVpn::FakeOpenVpn()
         return;
     }
     install(QStringLiteral("openvpn"), "#!" + QFile::encodeName(python) + "\n" + script.readAll());
+    QFile systemctl(QStringLiteral(NOXEL_VPN_STANDINS "/systemctl"));
+    if (!systemctl.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("cannot read ") + systemctl.fileName();
+        return;
+    }
+    install(QStringLiteral("systemctl"), systemctl.readAll());
     // stunnel in the foreground until it is stopped.
     const QByteArray waiter = "#!/bin/sh\n"
                               "echo $$ >> \"$NOXEL_FAKE_OPENVPN_DIR/pids\"\n"
@@ -110,6 +116,34 @@ void FakeOpenVpn::setDialogue(const QStringList &lines) const
     QFile file(dir.filePath(QStringLiteral("dialogue")));
     if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         file.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+}
+
+void FakeOpenVpn::setService(const QString &configDirectory, const QString &mode) const
+{
+    QFile config(dir.filePath(QStringLiteral("record/service-config")));
+    if (config.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        config.write(QFile::encodeName(configDirectory) + '\n');
+    QFile modeFile(dir.filePath(QStringLiteral("record/service-mode")));
+    if (modeFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        modeFile.write(mode.toLatin1() + '\n');
+}
+
+void FakeOpenVpn::resetService() const
+{
+    for (const char *name : { "unit.state", "unit.pid", "unit.fresh", "service-config", "service-mode" })
+        QFile::remove(dir.filePath(QStringLiteral("record/") + QLatin1String(name)));
+}
+
+QString FakeOpenVpn::serviceState() const
+{
+    const QByteArray state = readFile(dir.filePath(QStringLiteral("record/unit.state"))).trimmed();
+    return state.isEmpty() ? QStringLiteral("inactive") : QString::fromLatin1(state);
+}
+
+int FakeOpenVpn::systemctlCalls(const QString &verb) const
+{
+    const QString call = QStringLiteral("#systemctl %1 --no-block NoxelOpenVPNService.service").arg(verb);
+    return int(record().count(call));
 }
 
 void FakeOpenVpn::clearRecord() const

@@ -5,8 +5,9 @@
 
 // The programs the connection engine starts, as stand-ins in a folder put first on
 // PATH: openvpn (standins/openvpn.py, a scripted management interface on
-// 127.0.0.1:1111), stunnel that only waits to be stopped, and pppd, pptp, xl2tpd
-// and ipsec that fail at once. Create one before the application object: it sets
+// 127.0.0.1:1111), stunnel that only waits to be stopped, systemctl with the unit of
+// the privileged OpenVPN service (standins/systemctl), and pppd, pptp, xl2tpd and
+// ipsec that fail at once. Create one before the application object: it sets
 // PATH and the variables the stand-ins read.
 class FakeOpenVpn
 {
@@ -21,6 +22,15 @@ public:
 
     // "serve", "noport" (the management port never opens) or "exit" (exits at once).
     void setMode(const QString &mode) const;
+    // The unit of the privileged service is installed and runs the stand-in openvpn with config.ovpn of
+    // configDirectory, in mode (as for setMode) from its next start on.
+    void setService(const QString &configDirectory, const QString &mode) const;
+    // Forgets the unit: not installed, inactive, nothing started.
+    void resetService() const;
+    // The unit's state as systemctl last showed it: "active", "failed", "inactive".
+    QString serviceState() const;
+    // How often systemctl was asked to start or stop the unit since clearRecord().
+    int systemctlCalls(const QString &verb) const;
     // The lines the next openvpn plays on its first management connection.
     void setDialogue(const QStringList &lines) const;
     // Forgets what earlier runs recorded.

@@ -1,7 +1,8 @@
 # Stand-in for the program openvpn: serves the management interface on the
-# address, port and password file given after --management, as OpenVPN does with
-# --management-hold and --management-query-passwords, and plays a dialogue the
-# test scripted. It never touches the network beyond that loopback port.
+# address, port and password file given after --management (or, as the privileged
+# service starts it, on a "management" line of the file after --config), as OpenVPN
+# does with --management-hold and --management-query-passwords, and plays a
+# dialogue the test scripted. It never touches the network beyond that loopback port.
 #
 # Environment:
 #   NOXEL_FAKE_OPENVPN_DIR       folder for the record ("record", one line each)
@@ -15,12 +16,14 @@
 #     waitfile PATH  waits until PATH exists
 #     exit CODE      closes the connection and exits
 #   NOXEL_FAKE_OPENVPN_STUBBORN  "1": ignores SIGTERM and "signal SIGTERM", like an
-#                                OpenVPN that hangs while closing (SIGKILL still ends it)
+#                                OpenVPN that hangs while closing (SIGKILL still ends it);
+#                                "signal": ignores only the signal SIGTERM
 #
 # The record gets every command received, as sent, and events starting with "#".
 # The program ends on SIGTERM and on the command "signal SIGTERM".
 
 import os
+import shlex
 import signal
 import socket
 import stat
@@ -39,11 +42,12 @@ def record(line):
 
 
 stubborn = os.environ.get("NOXEL_FAKE_OPENVPN_STUBBORN") == "1"
+deaf_to_signal = stubborn or os.environ.get("NOXEL_FAKE_OPENVPN_STUBBORN") == "signal"
 
 
 def on_sigterm(signum, frame):
     record("#SIGTERM")
-    if not stubborn:
+    if not deaf_to_signal:
         os._exit(0)
 
 
@@ -62,10 +66,25 @@ if mode == "exit":
     record("#exit 1")
     sys.exit(1)
 
+
+def management_from_config():
+    at = args.index("--config")
+    with open(args[at + 1], encoding="utf-8") as f:
+        for line in f:
+            words = shlex.split(line)
+            if len(words) == 4 and words[0] == "management":
+                return words[1:]
+    raise ValueError("no management line")
+
+
 try:
-    at = args.index("--management")
-    host, port, password_file = args[at + 1], int(args[at + 2]), args[at + 3]
-except (ValueError, IndexError):
+    if "--management" in args:
+        at = args.index("--management")
+        host, port, password_file = args[at + 1], int(args[at + 2]), args[at + 3]
+    else:
+        host, port, password_file = management_from_config()
+        port = int(port)
+except (OSError, ValueError, IndexError):
     record("#no management arguments")
     sys.exit(2)
 
