@@ -122,5 +122,11 @@ int main(int argc, char **argv)
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, window.get(), &MainWindow::quit);
     window->show();
     QGuiApplication::setQuitOnLastWindowClosed(false);
-    return app.exec();
+    const int status = app.exec();
+    window.reset();
+    core.reset();
+    // What was left to the event loop to delete (answers that came just before the
+    // end, say) goes now that no loop runs any more.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
 }
