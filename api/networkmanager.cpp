@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QMutex>
+#include <QPointer>
 #include <QReadWriteLock>
 #include <QSslCertificate>
 #include <QSslConfiguration>
@@ -69,8 +70,14 @@ public:
     std::deque<Request *> queue;
     Request *current = nullptr;
     QList<Request *> cancelled;
+    // Answered requests until they are deleted: by their senders, or by the transport
+    // when given up. Those still here when the transport ends were answered after
+    // their senders stopped listening, or when no event loop ran to delete them.
+    QList<QPointer<Request>> answered; // guarded by mutex
 
     FrameCodec codec;
+
+    void handBack(Request *request);
 
 public slots:
     void scheduleNextRequest(int msecs);
@@ -223,7 +230,7 @@ void NetworkManagerPrivate::socketConnect()
     if (socket)
         return;
     codec.reset();
-    socket = new QSslSocket;
+    socket = new QSslSocket(this);
     connect(socket, &QSslSocket::encrypted, this, &NetworkManagerPrivate::socketConnected);
     connect(socket, &QSslSocket::disconnected, this, &NetworkManagerPrivate::socketDisconnected);
     connect(socket, &QSslSocket::errorOccurred, this, &NetworkManagerPrivate::socketError);
@@ -406,6 +413,8 @@ void NetworkManagerPrivate::finishCorrupted(Request *request, bool warn)
         QMutexLocker locker(&mutex);
         current = nullptr;
         wasCancelled = cancelled.removeOne(request);
+        if (wasCancelled)
+            answered.append(request);
     }
     if (wasCancelled) {
         request->deleteLater();
@@ -413,6 +422,16 @@ void NetworkManagerPrivate::finishCorrupted(Request *request, bool warn)
     }
     request->setFailed(true);
     request->setAuthenticated(false);
+    handBack(request);
+}
+
+void NetworkManagerPrivate::handBack(Request *request)
+{
+    {
+        QMutexLocker locker(&mutex);
+        answered.removeAll(nullptr);
+        answered.append(request);
+    }
     emit request->requestFinished();
 }
 
@@ -446,6 +465,7 @@ void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
         QMutexLocker locker(&mutex);
         current = nullptr;
         if (cancelled.removeOne(request)) {
+            answered.append(request);
             request->deleteLater();
             locker.unlock();
             scheduleNextRequest(0);
@@ -459,7 +479,7 @@ void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
     if (!reader.isStartElement()) {
         // Not XML at all: the answer cannot be trusted, and must not replace good data.
         request->setFailed(true);
-        emit request->requestFinished();
+        handBack(request);
         scheduleNextRequest(0);
         return;
     }
@@ -469,7 +489,7 @@ void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
         const QString error = reader.readElementText();
         if (!error.isEmpty())
             request->setErrorString(error);
-        emit request->requestFinished();
+        handBack(request);
         bool raise = false;
         {
             QMutexLocker locker(&mutex);
@@ -493,7 +513,7 @@ void NetworkManagerPrivate::processFrame(const FrameCodec::Frame &frame)
         request->setFailed(true);
         request->setAuthenticated(false);
     }
-    emit request->requestFinished();
+    handBack(request);
     scheduleNextRequest(0);
 }
 
@@ -540,13 +560,20 @@ NetworkManager::~NetworkManager()
     // The socket and its timers belong to the network thread: they must end
     // there, once its loop has stopped and can open no other.
     connect(
-        thread, &QThread::finished, d, [this] { delete std::exchange(d->socket, nullptr); },
+        thread, &QThread::finished, d,
+        [this] {
+            d->socket = nullptr;
+            // With the sockets still saying goodbye.
+            qDeleteAll(d->findChildren<QSslSocket *>(QString(), Qt::FindDirectChildrenOnly));
+        },
         Qt::DirectConnection);
     thread->quit();
     thread->wait();
     // Requests their senders gave up while they were out were left to the answer,
     // which will not come now.
     qDeleteAll(std::exchange(d->cancelled, {}));
+    for (const QPointer<Request> &request : std::as_const(d->answered))
+        delete request.data();
     delete d;
 }
 

@@ -22,6 +22,9 @@ public:
     explicit NetworkManager(LogManager *logManager, QObject *parent = nullptr);
     ~NetworkManager() override;
 
+    // The request stays the caller's, who deletes it once answered; what is still
+    // there when the transport is destroyed, the transport deletes (answers that came
+    // after their senders stopped listening).
     void addRequest(Request *request);
     // True when the request had not gone out yet (queued, or taken but waiting for
     // its connection or for another try): it never will, and stays the caller's. A

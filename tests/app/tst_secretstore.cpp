@@ -4,7 +4,8 @@
 #include "testhome.h"
 
 #include <QApplication>
-#include <QDBusInterface>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QFile>
 #include <QFileInfo>
@@ -255,12 +256,13 @@ void TestSecretStore::keyringFails()
     configuration.setCredentials(u"alice"_s, u"s3cret"_s);
     QTRY_VERIFY_WITH_TIMEOUT(!stored().contains(u"password"_s), WaitMs);
 
-    // The user locks the keyring while the program runs.
-    QDBusInterface service(
-        u"org.freedesktop.secrets"_s, u"/org/freedesktop/secrets"_s, u"org.freedesktop.Secret.Service"_s);
-    const QDBusMessage reply = service.call(u"Lock"_s,
-        QVariant::fromValue(
-            QList<QDBusObjectPath> { QDBusObjectPath(u"/org/freedesktop/secrets/collection/login"_s) }));
+    // The user locks the keyring while the program runs (a bare call: QDBusInterface
+    // would keep what it learns of the service until the end).
+    QDBusMessage lock = QDBusMessage::createMethodCall(u"org.freedesktop.secrets"_s,
+        u"/org/freedesktop/secrets"_s, u"org.freedesktop.Secret.Service"_s, u"Lock"_s);
+    lock << QVariant::fromValue(
+        QList<QDBusObjectPath> { QDBusObjectPath(u"/org/freedesktop/secrets/collection/login"_s) });
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(lock);
     QVERIFY2(reply.type() == QDBusMessage::ReplyMessage, qPrintable(reply.errorMessage()));
     configuration.setCredentials(u"bob"_s, u"hunter2"_s);
 
