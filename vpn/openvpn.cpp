@@ -317,7 +317,10 @@ bool OpenVpnPrivate::prepareConfiguration()
     if (!QDir().mkpath(configDirectory))
         line(QStringLiteral("Cannot create OpenVPN config path '%1'").arg(configDirectory));
     QDir().mkpath(logDirectory);
-    QFile::setPermissions(configDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The privileged service writes OpenVPN's log only into a folder no one else may
+    // change; whatever the user's umask.
+    for (const QString &folder : { configDirectory, logDirectory })
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     configFile = configDirectory + ConfigFileName;
     QFile::remove(configFile);
 

@@ -566,6 +566,7 @@ void TestOpenVpn::configurationFiles()
     QCOMPARE(mode(written), QStringLiteral("600"));
     QVERIFY(!QFileInfo::exists(QDir(configDirectory()).absoluteFilePath(fileName)) || fileName == writtenAs);
     QCOMPARE(mode(configDirectory()), QStringLiteral("700"));
+    QCOMPARE(mode(OpenVpn::logDirectory()), QStringLiteral("700"));
     QCOMPARE(mode(passwordFile()), QStringLiteral("600"));
 
     // OpenVPN is told where everything is, and where the management password lives.
