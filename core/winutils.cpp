@@ -72,6 +72,14 @@ ServiceState stateFromActiveState(const QString &activeState)
     return ServiceUnknown;
 }
 
+// The unit's ActiveState as systemctl shows it; empty when the query fails.
+QString activeState(const QString &name)
+{
+    const SystemctlResult result = systemctl(
+        {QStringLiteral("show"), QStringLiteral("--property=ActiveState"), QStringLiteral("--value"), unitName(name)});
+    return result.started && result.exitCode == 0 ? result.output : QString();
+}
+
 void logService(LogManager *log, const QString &message)
 {
     if (log)
@@ -182,11 +190,7 @@ bool startElevated(const QString &filePath)
 
 ServiceState serviceState(const QString &name)
 {
-    const SystemctlResult result = systemctl(
-        {QStringLiteral("show"), QStringLiteral("--property=ActiveState"), QStringLiteral("--value"), unitName(name)});
-    if (!result.started || result.exitCode != 0)
-        return ServiceUnknown;
-    return stateFromActiveState(result.output);
+    return stateFromActiveState(activeState(name));
 }
 
 bool isServiceStarted(const QString &name)
@@ -205,7 +209,8 @@ bool startService(LogManager *log, const QString &name)
         logService(log, QStringLiteral("WinUtils: OpenSCManager failed with error %1").arg(probe.exitCode));
         return false;
     }
-    ServiceState state = serviceState(name);
+    const QString before = activeState(name);
+    ServiceState state = stateFromActiveState(before);
     if (state == ServiceUnknown) {
         logService(log, QStringLiteral("WinUtils: OpenService failed with error %1").arg(2));
         return false;
@@ -232,19 +237,31 @@ bool startService(LogManager *log, const QString &name)
         }
     }
 
+    // systemd shows a unit that failed as "failed" until its next start job runs, which
+    // may be after the first query below: once reset, or once another state was seen,
+    // "failed" can only be this start's.
+    const SystemctlResult reset = systemctl({QStringLiteral("reset-failed"), unitName(name)});
+    bool staleFailure = before != QLatin1String("inactive") && (!reset.started || reset.exitCode != 0);
     const SystemctlResult start = systemctl({QStringLiteral("start"), QStringLiteral("--no-block"), unitName(name)});
     if (!start.started || start.exitCode != 0) {
         logService(log, QStringLiteral("WinUtils: Service couldn't be started (%1).").arg(start.exitCode));
         return false;
     }
     for (;;) {
-        state = serviceState(name);
+        const QString active = activeState(name);
+        state = stateFromActiveState(active);
         if (state == ServiceUnknown) {
             logService(log, QStringLiteral("WinUtils: QueryServiceStatusEx failed with error %1").arg(1));
             return false;
         }
         if (state == ServiceRunning)
             break;
+        // A service that ended at once (it refused its configuration) never runs.
+        if (active == QLatin1String("failed") && !staleFailure) {
+            logService(log, QStringLiteral("WinUtils: Service failed while starting."));
+            return false;
+        }
+        staleFailure = staleFailure && active == QLatin1String("failed");
         if (clock.elapsed() > ServiceTimeoutMs) {
             logService(log, QStringLiteral("WinUtils: Wait timed out (current state: %1)").arg(int(state)));
             return false;

@@ -21,10 +21,13 @@ const QString unit = QStringLiteral("NoxelTestService");
 // Stands in for systemctl. For each unit U it keeps, in its folder:
 //   U.state    the ActiveState shown (none: inactive)
 //   U.after    "N STATE": after N more queries the unit moves to STATE
-//   U.onstart  "STATE [N NEXT]": what start does; "fail" refuses (none: active at once)
+//   U.onstart  "STATE [N NEXT]": what start does; "fail" refuses, "same" keeps the state
+//              (a start job not run yet) (none: active at once)
 //   U.onstop   the same for stop (none: inactive at once)
 //   U.broken   when present, every command on U fails
-// and appends every command line to "calls". Command lines of other shapes fail.
+//   U.noreset  when present, reset-failed is refused (as polkit may)
+// reset-failed makes a failed unit inactive. It appends every command line to "calls".
+// Command lines of other shapes fail.
 const char systemctlScript[] = R"sh(#!/bin/sh
 dir='@DIR@'
 echo "$*" >> "$dir/calls"
@@ -32,6 +35,7 @@ case "$1" in
     --version) echo "systemd 252 (stand-in)"; exit 0 ;;
     show) [ "$#" = 4 ] && [ "$2" = --property=ActiveState ] && [ "$3" = --value ] || exit 2; unit=$4 ;;
     start|stop) [ "$#" = 3 ] && [ "$2" = --no-block ] || exit 2; unit=$3 ;;
+    reset-failed) [ "$#" = 2 ] || exit 2; unit=$2 ;;
     *) exit 2 ;;
 esac
 [ -e "$dir/$unit.broken" ] && { echo "Failed to connect to bus" >&2; exit 1; }
@@ -50,8 +54,12 @@ start|stop)
     n=; next=
     [ -f "$spec" ] && read s n next < "$spec"
     [ "$s" = fail ] && { echo "Job failed" >&2; exit 1; }
+    [ "$s" = same ] && { s=$(cat "$state" 2>/dev/null) || s=inactive; }
     echo "$s" > "$state"
     if [ -n "$next" ]; then echo "$n $next" > "$after"; else rm -f "$after"; fi ;;
+reset-failed)
+    [ -e "$dir/$unit.noreset" ] && { echo "Access denied" >&2; exit 1; }
+    if [ "$(cat "$state" 2>/dev/null)" = failed ]; then echo inactive > "$state"; fi ;;
 esac
 exit 0
 )sh";
@@ -104,6 +112,7 @@ private slots:
     void serviceState();
     void startService_data();
     void startService();
+    void startServiceResetRefused();
     void startServiceTimesOut();
     void stopService_data();
     void stopService();
@@ -245,6 +254,15 @@ void TestWinUtils::startService_data()
     QTest::newRow("failed unit") << QStringLiteral("failed") << QString() << QString() << false << true
                                  << true
                                  << QStringList { QStringLiteral("WinUtils: Service started successfully*") };
+    // A start job that has not run yet leaves the state shown before it: the failure of an
+    // earlier run is not this start's.
+    QTest::newRow("failed unit, start job pending")
+        << QStringLiteral("failed") << QString() << QStringLiteral("same 2 active") << false << true << true
+        << QStringList { QStringLiteral("WinUtils: Service started successfully*") };
+    // The service refused to run (say, a hostile profile): no waiting for the time-out.
+    QTest::newRow("fails while starting")
+        << QStringLiteral("inactive") << QString() << QStringLiteral("activating 1 failed") << false << false
+        << true << QStringList { QStringLiteral("WinUtils: Service failed while starting.") };
     QTest::newRow("stop pending first") << QStringLiteral("deactivating") << QStringLiteral("2 inactive")
                                         << QStringLiteral("activating 1 active") << false << true << true
                                         << QStringList { QStringLiteral("WinUtils: Service stop pending..."),
@@ -277,6 +295,19 @@ void TestWinUtils::startService()
 
     QTRY_VERIFY2(messagesMatch(serviceMessages(log.data(LogManager::OpenVpnLevel)), messages),
         qPrintable(serviceMessages(log.data(LogManager::OpenVpnLevel)).join(QLatin1String(" | "))));
+}
+
+void TestWinUtils::startServiceResetRefused()
+{
+    // A failed unit whose failure cannot be reset: "failed" shown before the start job
+    // runs is the earlier run's, not a reason to give up.
+    setUnit(QStringLiteral("failed"), QString(), QStringLiteral("same 2 active"));
+    QFile refusal(file(unit + QStringLiteral(".service.noreset")));
+    QVERIFY(refusal.open(QIODevice::WriteOnly));
+    refusal.close();
+    LogManager log(nullptr, nullptr);
+    QVERIFY(WinUtils::startService(&log, unit));
+    QVERIFY(calls().contains(QStringLiteral("reset-failed NoxelTestService.service")));
 }
 
 void TestWinUtils::startServiceTimesOut()
