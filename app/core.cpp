@@ -98,6 +98,11 @@ public:
     std::deque<ErrorReport> errorReports;
     ErrorReportRequest *errorReportRequest = nullptr;
     QDateTime nextPaymentPrompt;
+    bool prefsKnown = false; // the provider's variables arrived in this run
+    // Connection statistics riding with requests not yet answered (the requests only
+    // serve as keys), and those stored at quit that nobody else holds any more.
+    QHash<const Request *, QList<ConnectionStat>> riding;
+    QList<ConnectionStat> savedStats;
 
     void log(const QByteArray &line) const { logManager->addDataWithTimestamp(LogManager::GenericLevel, line); }
 
@@ -126,15 +131,46 @@ public:
 
     void attachStatistics(Request *request)
     {
-        request->setStats(vpnClient->takeStats());
+        const QList<ConnectionStat> stats = vpnClient->takeStats();
+        request->setStats(stats);
+        if (!stats.isEmpty())
+            riding.insert(request, stats);
         request->setTrafficStats(vpnClient->trafficManager()->takeStats());
     }
 
     // Statistics of a request that did not reach the provider go with the next one.
     void returnStatistics(const Request *request)
     {
+        riding.remove(request);
         vpnClient->addStats(request->stats());
         vpnClient->trafficManager()->addStats(request->trafficStats());
+    }
+
+    void statisticsDelivered(const Request *request)
+    {
+        if (riding.remove(request))
+            keepStatistics();
+    }
+
+    // Until the provider's variables arrive, what an earlier run kept stays kept.
+    bool keepsStatistics(const QString &variable) const
+    {
+        return !prefsKnown || context->boolVariable(variable, false);
+    }
+
+    // The database mirrors every connection statistic not yet delivered, so that a run
+    // that ends without quitting (killed, crashed, the power gone) loses none. What
+    // went out with a request and comes back as well is sent once more: the client
+    // cannot tell whether the provider kept it.
+    void keepStatistics()
+    {
+        QList<ConnectionStat> stats;
+        if (keepsStatistics(VAR_STAT_ENABLED)) {
+            stats = savedStats + vpnClient->stats();
+            for (const QList<ConnectionStat> &rows : std::as_const(riding))
+                stats += rows;
+        }
+        databaseManager->replaceStats(stats);
     }
 
     // Only what the answer held replaces what is known.
@@ -154,6 +190,7 @@ public:
     void mirrorPrefs(const QHash<QString, QVariant> &prefs)
     {
         context->setVariables(prefs);
+        prefsKnown = true;
         QSettings settings;
         const QString defaultProtocol = context->stringVariable(VAR_DEFAULT_PROTOCOL);
         if (!defaultProtocol.isEmpty())
@@ -252,6 +289,7 @@ Core::Core(QObject *parent)
     connect(d->networkManager, &NetworkManager::authFailed, this, &Core::handleAuthFailure);
     connect(d->networkManager, &NetworkManager::unreachable, d->vpnClient, &VpnClient::reportConnectivityFailure);
     connect(d->vpnClient, &VpnClient::vpnConnectionStateChanged, this, &Core::vpnConnectionStateChanged);
+    connect(d->vpnClient, &VpnClient::statsChanged, this, [this] { d->keepStatistics(); });
     // The log masks the host in use, an unreachable API marks that server's statistics
     // broken, and the catalogue pings nothing while a connection is in hand.
     connect(d->vpnClient, &VpnClient::currentServerChanged, this, [this](const VpnServer &server) {
@@ -328,6 +366,8 @@ bool Core::initialize()
     settings.remove(QStringLiteral("s"));
     stats.append(d->databaseManager->takeStats());
     d->vpnClient->addStats(stats);
+    if (!stats.isEmpty())
+        d->keepStatistics();
 
     d->vpnManager->load();
     d->vpnClient->loadFailures();
@@ -432,6 +472,7 @@ void Core::anonymousLoginRequestFinished()
         d->returnStatistics(request);
     } else {
         d->log("Anonymous login request succeeded");
+        d->statisticsDelivered(request);
         d->applyUpdate(request);
         d->networkManager->setAddresses(request->addresses());
         d->geoIpMode = request->geoIpMode();
@@ -457,6 +498,7 @@ void Core::loginRequestFinished()
         return;
     }
     d->log("Login request succeeded");
+    d->statisticsDelivered(request);
     const UserStatus status = request->userStatus();
     if (!status.isNull())
         d->applyStatus(status);
@@ -504,6 +546,7 @@ void Core::statusRequestFinished()
         d->returnStatistics(request);
     } else {
         d->log("Status request succeeded");
+        d->statisticsDelivered(request);
         const UserStatus status = request->userStatus();
         if (!status.isNull()) {
             d->applyStatus(status);
@@ -742,6 +785,7 @@ void Core::saveStatistics()
         if (d->networkManager->cancelRequest(request)) {
             stats.append(request->stats());
             traffic.append(request->trafficStats());
+            d->riding.remove(request);
             // At quit no event loop runs any more to delete it later.
             delete request;
             request = nullptr;
@@ -755,9 +799,14 @@ void Core::saveStatistics()
     withdraw(d->statusRequest);
     stats.append(d->vpnClient->takeStats());
     traffic.append(d->vpnClient->trafficManager()->takeStats());
-    if (d->context->boolVariable(VAR_STAT_ENABLED, false) && !stats.isEmpty())
-        d->databaseManager->addStats(stats);
-    if (d->context->boolVariable(VAR_TSTAT_ENABLED, false) && !traffic.isEmpty())
+    // What rode with a request still out is in `stats` or was sent: its answer decides.
+    d->riding.clear();
+    if (d->keepsStatistics(VAR_STAT_ENABLED))
+        d->savedStats += stats;
+    else
+        d->savedStats.clear();
+    d->keepStatistics();
+    if (d->keepsStatistics(VAR_TSTAT_ENABLED) && !traffic.isEmpty())
         d->databaseManager->addTrafficStats(traffic);
 }
 

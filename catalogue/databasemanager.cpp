@@ -235,6 +235,24 @@ public:
         return createTables();
     }
 
+    bool insertStats(const QList<ConnectionStat> &stats) const
+    {
+        QSqlQuery insert(database());
+        insert.prepare(QStringLiteral("INSERT INTO stat (") + StatColumns + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        for (const ConnectionStat &stat : stats) {
+            insert.addBindValue(stat.serverUid());
+            insert.addBindValue(Vpn::GetProtocolKey(stat.protocol()));
+            insert.addBindValue(stat.status());
+            insert.addBindValue(stat.ping());
+            insert.addBindValue(stat.capacity());
+            insert.addBindValue(stat.text());
+            insert.addBindValue(stat.timestamp());
+            if (!exec(insert, QStringLiteral("storing a connection statistic")))
+                return false;
+        }
+        return true;
+    }
+
     bool transaction(const QString &what, const std::function<bool()> &work)
     {
         QSqlDatabase db = database();
@@ -399,26 +417,25 @@ bool DatabaseManager::addStats(const QList<ConnectionStat> &stats)
 {
     if (stats.isEmpty())
         return true;
-    const bool ok = d->transaction(QStringLiteral("storing connection statistics"), [this, &stats] {
-        QSqlQuery insert(d->database());
-        insert.prepare(QStringLiteral("INSERT INTO stat (") + StatColumns + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?)"));
-        for (const ConnectionStat &stat : stats) {
-            insert.addBindValue(stat.serverUid());
-            insert.addBindValue(Vpn::GetProtocolKey(stat.protocol()));
-            insert.addBindValue(stat.status());
-            insert.addBindValue(stat.ping());
-            insert.addBindValue(stat.capacity());
-            insert.addBindValue(stat.text());
-            insert.addBindValue(stat.timestamp());
-            if (!d->exec(insert, QStringLiteral("storing a connection statistic")))
-                return false;
-        }
-        return true;
-    });
+    const bool ok = d->transaction(QStringLiteral("storing connection statistics"),
+                                   [this, &stats] { return d->insertStats(stats); });
     if (!ok) {
         d->unsavedStats.append(stats);
         d->log(QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
     }
+    return ok;
+}
+
+bool DatabaseManager::replaceStats(const QList<ConnectionStat> &stats)
+{
+    const bool ok = d->transaction(QStringLiteral("replacing connection statistics"), [this, &stats] {
+        return d->exec(QStringLiteral("DELETE FROM stat"), QStringLiteral("emptying the statistics table"))
+            && d->insertStats(stats);
+    });
+    // What the table should hold but cannot is kept here instead.
+    d->unsavedStats = ok ? QList<ConnectionStat>() : stats;
+    if (!ok && !stats.isEmpty())
+        d->log(QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
     return ok;
 }
 

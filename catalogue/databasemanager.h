@@ -44,6 +44,9 @@ public:
 
     bool addStats(const QList<ConnectionStat> &stats);
     QList<ConnectionStat> takeStats();
+    // Makes the table hold exactly these rows, in one step; false when it cannot (the
+    // rows then live on only where the caller keeps them).
+    bool replaceStats(const QList<ConnectionStat> &stats);
     bool addTrafficStats(const QList<TrafficStat> &stats);
     QList<TrafficStat> takeTrafficStats();
 

@@ -249,6 +249,7 @@ void VpnClient::openNextConnection()
         QWriteLocker locker(&d->lock);
         d->addStat(ConnectionStat::Refused);
     }
+    emit statsChanged();
     d->addFailure();
     d->line(tr("Initializing connection to %1 failed. Trying again.").arg(server.host()));
     if (d->current) {
@@ -276,9 +277,12 @@ void VpnClient::stateChanged(VpnConnection::State state)
     } else {
         if (d->timeout.isActive()) {
             d->timeout.stop();
-            QWriteLocker locker(&d->lock);
-            d->addStat(ConnectionStat::Connected);
-            d->clearFailures();
+            {
+                QWriteLocker locker(&d->lock);
+                d->addStat(ConnectionStat::Connected);
+                d->clearFailures();
+            }
+            emit statsChanged();
         }
         VpnServer server = d->current->server();
         d->database->setConnectionTime(server);
@@ -321,6 +325,8 @@ void VpnClient::timeout()
         QWriteLocker locker(&d->lock);
         d->addStat(ConnectionStat::TimedOut);
     }
+    emit statsChanged();
+    d->data(QStringLiteral("VPN connection attempt to %1 timed out").arg(d->current->server().host()));
     d->addFailure();
 }
 
@@ -332,6 +338,7 @@ void VpnClient::connectionError(const VpnServer &server, const VpnConfiguration 
             QWriteLocker locker(&d->lock);
             d->addStat(ConnectionStat::Failed);
         }
+        emit statsChanged();
         d->addFailure();
     }
     d->errors.append({server, config, errorMessage});
@@ -478,6 +485,12 @@ QList<ConnectionStat> VpnClient::takeStats()
     return std::exchange(d->stats, {});
 }
 
+QList<ConnectionStat> VpnClient::stats() const
+{
+    QReadLocker locker(&d->lock);
+    return d->stats;
+}
+
 TrafficManager *VpnClient::trafficManager() const
 {
     return d->trafficManager;
@@ -507,6 +520,7 @@ void VpnClient::setOriginalIp(const GeoIp &geoIp)
 
 void VpnClient::reportConnectivityFailure()
 {
+    bool count = false;
     {
         QWriteLocker locker(&d->lock);
         if (!d->current || d->current->server().isNull())
@@ -520,11 +534,13 @@ void VpnClient::reportConnectivityFailure()
             stat.setText(d->logManager->latest(stat.protocol()));
             rewritten = true;
         }
-        if (!rewritten || d->brokenCounted)
+        if (!rewritten)
             return;
-        d->brokenCounted = true;
+        count = !std::exchange(d->brokenCounted, true);
     }
-    d->addFailure();
+    emit statsChanged();
+    if (count)
+        d->addFailure();
 }
 
 void VpnClient::tryAutoConnectToServer()

@@ -59,6 +59,8 @@ public:
     // Statistics rows waiting to be sent; any thread.
     void addStats(const QList<ConnectionStat> &stats);
     QList<ConnectionStat> takeStats();
+    // A copy of the rows waiting, which stay.
+    QList<ConnectionStat> stats() const;
 
     TrafficManager *trafficManager() const;
     OpenVpn *openVpn() const;
@@ -78,6 +80,8 @@ signals:
     void vpnConnectionStateStringChanged(const QString &stateString);
     // The attempt or connection in hand changed; null when there is none.
     void currentServerChanged(const VpnServer &server);
+    // A statistics row was recorded, or rows waiting were rewritten.
+    void statsChanged();
 
 private slots:
     void openNextConnection();

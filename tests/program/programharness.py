@@ -172,8 +172,9 @@ class Simulator:
         self.data = None
         self.set_data(data)
 
-    def start(self, timeout=15):
-        command = [sys.executable, self.script, "--host", self.host, "--port", "0", "--data", self.data_path,
+    def start(self, timeout=15, port=0):
+        """Starts it on `port` (0: any free one; its port again to bring a stopped simulator back)."""
+        command = [sys.executable, self.script, "--host", self.host, "--port", str(port), "--data", self.data_path,
                    "--record", self.record_dir]
         if self.namespace:
             command = ["ip", "netns", "exec", self.namespace] + command
@@ -429,8 +430,10 @@ class ClientHome:
 class Client:
     """One run of the real program; its standard error (the log) goes to a file."""
 
-    def __init__(self, binary, home, api_address, log_path):
+    def __init__(self, binary, home, api_address, log_path, command_prefix=()):
         self.binary = binary
+        # A program that execs the client as its last step (setpriv to start it as another user).
+        self.command_prefix = list(command_prefix)
         self.home = home
         self.api_address = api_address
         self.log_path = log_path
@@ -442,7 +445,7 @@ class Client:
             self.started_at = time.monotonic()
             # A session of its own, so that what it starts (OpenVPN) can be found afterwards
             # and no terminal signal meant for the test reaches it.
-            self.process = subprocess.Popen([self.binary] + list(arguments),
+            self.process = subprocess.Popen(self.command_prefix + [self.binary] + list(arguments),
                                             env=self.home.environment(self.api_address), cwd=self.home.root,
                                             stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT,
                                             start_new_session=True)

@@ -33,6 +33,8 @@
 #include <QRadioButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTimer>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -163,6 +165,24 @@ QStringList statisticsRows(const QByteArray &envelope)
     return rows;
 }
 
+// The server uids of the database's statistics rows, read aside so that they stay.
+QStringList storedStats(const QString &fileName)
+{
+    QStringList uids;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"probe"_s);
+        db.setDatabaseName(fileName);
+        QSqlQuery query(db);
+        if (!db.open() || !query.exec(u"SELECT server_uid FROM stat"_s))
+            uids.append(u"cannot read "_s + fileName);
+        while (query.isActive() && query.next())
+            uids.append(query.value(0).toString());
+    }
+    QSqlDatabase::removeDatabase(u"probe"_s);
+    uids.sort();
+    return uids;
+}
+
 // Signs up for a trial account in the wizard as a user does, page by page as they
 // come, and finishes.
 void signUpForTrial(WizardDialog *wizard)
@@ -242,6 +262,8 @@ private slots:
     void quitWhileRequestInFlight();
     void failedStatusKeepsStatistics_data();
     void failedStatusKeepsStatistics();
+    void statisticsStoredUntilDelivered_data();
+    void statisticsStoredUntilDelivered();
 
 private:
     // The simulator (faults go through setFault(), so they can be lifted) and the controller.
@@ -1110,6 +1132,47 @@ void TestCoreSession::failedStatusKeepsStatistics()
     QCOMPARE(statisticsRows(envelopes(u"status"_s).at(2)), QStringList());
     QVERIFY(core->vpnClient()->takeStats().isEmpty());
     QVERIFY(core->vpnClient()->trafficManager()->takeStats().isEmpty());
+}
+
+void TestCoreSession::statisticsStoredUntilDelivered_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("left"); // in the database after the quit
+    QTest::newRow("answered") << QString() << QStringList();
+    QTest::newRow("every answer cut") << u"drop"_s << QStringList { u"earlier"_s };
+}
+
+// A row waits in the database from the start that takes it to its delivery, so that a
+// run ending without a quit (killed, crashed) loses none. A run that never hears the
+// provider's variables keeps it at quit too: nobody has said that it may go.
+void TestCoreSession::statisticsStoredUntilDelivered()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, left);
+
+    QVERIFY(start(ProviderSimulator::demoData()));
+    core->databaseManager()->takeStats();
+    QVERIFY(core->databaseManager()->addStats({ makeStat(u"earlier"_s) }));
+    core.reset();
+    QVERIFY(start(ProviderSimulator::demoData()));
+    const QString database = core->databaseManager()->fileName();
+    QCOMPARE(storedStats(database), QStringList { u"earlier"_s });
+
+    simulator->setFault(fault);
+    setCredentials();
+    QSignalSpy loggedIn(core.get(), &Core::loggedIn);
+    core->requestVariables();
+    core->login();
+    if (fault.isEmpty()) {
+        QVERIFY(loggedIn.wait(10000));
+        QCOMPARE(statisticsRows(envelopes(u"login"_s).value(0)), QStringList { u"stat earlier"_s });
+        QCOMPARE(storedStats(database), QStringList());
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(envelopes(u"variables"_s).size() >= 2, 15000);
+        QCOMPARE(storedStats(database), QStringList { u"earlier"_s });
+    }
+    core->saveStatistics();
+    QCOMPARE(storedStats(database), left);
 }
 
 NOXEL_APP_TEST_MAIN(TestCoreSession)

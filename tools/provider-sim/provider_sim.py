@@ -9,7 +9,8 @@ in one shows up against the other.
 Usage: provider_sim.py --data FILE [--port N] [--record DIR] [--fault MODE]
 It prints "LISTENING <port>" on standard output once it accepts connections.
 When the data file's contents change while it runs, the new data applies from
-the next envelope on (accounts handed out as trials are then forgotten).
+the next envelope on (accounts handed out as trials are then forgotten). Started
+again on a record folder that holds envelopes, it numbers on after them.
 
 Account fields beyond the plain ones: "payment_notification" (an object with
 "title", "headline", "text", "forced" and "lock_secs") goes into every account
@@ -18,7 +19,9 @@ answer.
 
 Fault modes (from --fault, or from the file DIR/fault, read for every answer):
   garbage        answer with a frame that holds no XML
-  drop           send half an answer frame, then close the connection
+  drop           send half an answer frame, then close the connection (the
+                 connection log says "cut connection=N" after that envelope)
+  drop:KIND      the same for requests of that kind only (drop:login)
   zero4          answer with exactly four zero bytes
   three          answer with three bytes
   nodigits       send a length line without digits before the answer
@@ -155,12 +158,18 @@ class Provider:
         self.record_dir = record_dir
         self.static_fault = fault
         self.lock = threading.Lock()
-        self.counter = itertools.count(1)
+        self.counter = itertools.count(self.last_recorded() + 1)
         self.checkout_polls = {}
         self.trial_counter = itertools.count(1)
         if record_dir:
             for sub in ("", "tickets", "error-reports"):
                 os.makedirs(os.path.join(record_dir, sub), exist_ok=True)
+
+    def last_recorded(self):
+        if not self.record_dir or not os.path.isdir(self.record_dir):
+            return 0
+        return max((int(name[:6]) for name in os.listdir(self.record_dir)
+                    if name[:6].isdigit() and name.endswith(".xml")), default=0)
 
     # Faults -----------------------------------------------------------------
 
@@ -471,9 +480,10 @@ class Handler(socketserver.BaseRequestHandler):
                     return
                 if fault == "garbage":
                     conn.sendall(frame(b"\x01\x02 this is not XML at all " * 4, compress=False))
-                elif fault == "drop":
+                elif fault in ("drop", "drop:" + kind):
                     out = frame(data, compress=True)
                     conn.sendall(out[: max(1, len(out) // 2)])
+                    provider.log("cut connection=%d" % connection)
                     return
                 elif fault == "zero4":
                     conn.sendall(b"4\r\n\0\0\0\0")
