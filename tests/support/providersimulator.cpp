@@ -26,6 +26,11 @@ bool ProviderSimulator::start(const QJsonObject &data, const QString &fault)
     if (!setData(data))
         return false;
     QDir(directory.path()).mkpath(QStringLiteral("record"));
+    // Each start records its envelopes afresh (the simulator numbers on after those it finds).
+    QDir records(recordPath());
+    const QStringList envelopes = records.entryList({ QStringLiteral("[0-9][0-9][0-9][0-9][0-9][0-9]*.xml") }, QDir::Files);
+    for (const QString &name : envelopes)
+        records.remove(name);
 
     QStringList arguments{QStringLiteral(NOXEL_PROVIDER_SIM_DIR "/provider_sim.py"), QStringLiteral("--data"),
                           dataFile, QStringLiteral("--record"), recordPath()};
