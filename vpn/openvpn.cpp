@@ -491,6 +491,21 @@ void OpenVpnPrivate::serviceFailed()
 {
     log(QStringLiteral("OpenVPN service failed"));
     serviceState = ServiceIdle;
+    // The service says in OpenVPN's log why it refused to start it.
+    QFile openVpnLog(logDirectory + QStringLiteral("/openvpn.log"));
+    if (state == VpnConnection::Connecting && !errorReported && openVpnLog.open(QIODevice::ReadOnly)) {
+        openVpnLog.seek(qMax<qint64>(0, openVpnLog.size() - 16 * 1024));
+        const QStringList lines = QString::fromUtf8(openVpnLog.readAll()).split(QLatin1Char('\n'));
+        const QString prefix = QStringLiteral("noxel-openvpn-service: ");
+        for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+            if (!it->startsWith(prefix))
+                continue;
+            const QString message = QStringLiteral("The OpenVPN service did not start OpenVPN: %1").arg(it->mid(prefix.size()).trimmed());
+            line(message);
+            reportError(message);
+            break;
+        }
+    }
     managementRetries = 0;
     killStunnel();
     finish();

@@ -331,8 +331,9 @@ def main():
             try:
                 client.wait_log(r"Starting OpenVPN service", CONNECT_TIMEOUT)
                 client.wait_log(r"VPN connection state changed from 1 to 0", CONNECT_TIMEOUT)
-                failed = client.find(r"OpenVPN stopped before the connection was made")
-                checks.check(failed is not None, "%s: the client reports the failed attempt" % what)
+                failed = client.find(r"The OpenVPN service did not start OpenVPN: .*%s" % re.escape(refusal))
+                checks.check(failed is not None, "%s: the client reports the failed attempt with the service's "
+                             "reason" % what)
                 # Not only after waiting 30 s for a unit that will never run.
                 checks.check(client.find(r"WinUtils: Wait timed out") is None,
                              "%s: the client sees the unit fail rather than waiting for it to time out" % what)
