@@ -1,8 +1,9 @@
-// Times an OpenVPN connection over UDP through the whole client, from
+// Times an OpenVPN connection over UDP, TCP and Stealth through the whole client, from
 // VpnClient::connectToServer() to Connected, against a bare OpenVPN client started with
 // the same configuration and credentials file reaching "Initialization Sequence
-// Completed". Both run on the test network of scripts/testnet in the same run, taking
-// turns; each figure is the median of 5 after one run to warm up.
+// Completed" (for Stealth, from starting a bare stunnel with the test network's client
+// configuration). Both run on the test network of scripts/testnet in the same run,
+// taking turns; each figure is the median of 5 after one run to warm up.
 //
 // Started outside the test network, the program runs itself inside one through
 // tests/e2e/run-in-testnet.sh; where no network can be built (not root, no
@@ -16,6 +17,7 @@
 #include "vpnclient.h"
 #include "vpnconfiguration.h"
 #include "vpnconnection.h"
+#include "winutils.h"
 
 #include <QApplication>
 #include <QDir>
@@ -58,22 +60,57 @@ bool waitForNoTun()
     return true;
 }
 
+void stop(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+// One way of connecting, and what the bare baseline runs for it.
+struct Road
+{
+    Vpn::Protocol protocol;
+    const char *name;
+    QString openVpnConf;
+    // Stealth: the bare stunnel client's configuration and local port.
+    QString stunnelConf;
+    quint16 stunnelPort = 0;
+};
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
 
-// Milliseconds from starting a bare OpenVPN to its "Initialization Sequence
-// Completed"; negative on failure.
-double timeBareOpenVpn(const TestNet &net, const QString &program)
+// Milliseconds from starting a bare OpenVPN (after its stunnel, for Stealth) to its
+// "Initialization Sequence Completed"; negative on failure.
+double timeBareOpenVpn(const TestNet &net, const QString &program, const QString &stunnelProgram, const Road &road)
 {
+    QProcess stunnel;
     QProcess openvpn;
     openvpn.setProcessChannelMode(QProcess::MergedChannels);
     QEventLoop loop;
     QElapsedTimer timer;
     double reached = -1;
     QByteArray output;
+    timer.start();
+    if (road.stunnelPort) {
+        stunnel.setProcessChannelMode(QProcess::MergedChannels);
+        stunnel.start(stunnelProgram, { road.stunnelConf });
+        while (!WinUtils::isLoopbackPortListening(road.stunnelPort) && stunnel.state() != QProcess::NotRunning && timer.elapsed() < StepTimeout)
+            QThread::msleep(1);
+        if (!WinUtils::isLoopbackPortListening(road.stunnelPort)) {
+            std::fprintf(stderr, "bare stunnel did not listen:\n%s\n", stunnel.readAll().right(3000).constData());
+            stop(stunnel);
+            return -1;
+        }
+    }
     QObject::connect(&openvpn, &QProcess::readyRead, &loop, [&] {
         output += openvpn.readAll();
         if (reached < 0 && output.contains("Initialization Sequence Completed")) {
@@ -83,15 +120,11 @@ double timeBareOpenVpn(const TestNet &net, const QString &program)
     });
     QObject::connect(&openvpn, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(StepTimeout, &loop, &QEventLoop::quit);
-    timer.start();
     openvpn.start(program,
-        { QStringLiteral("--config"), net.udpConf, QStringLiteral("--auth-user-pass"), net.clientAuthFile });
+        { QStringLiteral("--config"), road.openVpnConf, QStringLiteral("--auth-user-pass"), net.clientAuthFile });
     loop.exec();
-    openvpn.terminate();
-    if (!openvpn.waitForFinished(10000)) {
-        openvpn.kill();
-        openvpn.waitForFinished();
-    }
+    stop(openvpn);
+    stop(stunnel);
     if (reached < 0)
         std::fprintf(stderr, "bare OpenVPN did not connect:\n%s\n", output.right(3000).constData());
     return waitForNoTun() ? reached : -1;
@@ -191,10 +224,11 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "bench_connect: the test network is not fully described in the environment\n");
         return 1;
     }
-    const QString openvpn = QStandardPaths::findExecutable(
-        QStringLiteral("openvpn"), { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") });
-    if (openvpn.isEmpty()) {
-        std::fprintf(stderr, "bench_connect: openvpn is not installed\n");
+    const QStringList sbin { QStringLiteral("/usr/sbin"), QStringLiteral("/sbin") };
+    const QString openvpn = QStandardPaths::findExecutable(QStringLiteral("openvpn"), sbin);
+    const QString stunnel = QStandardPaths::findExecutable(QStringLiteral("stunnel4"));
+    if (openvpn.isEmpty() || stunnel.isEmpty()) {
+        std::fprintf(stderr, "bench_connect: openvpn or stunnel4 is not installed\n");
         return 1;
     }
 
@@ -205,7 +239,6 @@ int main(int argc, char *argv[])
     VpnConfiguration configuration;
     configuration.setUsername(net.user);
     configuration.setPassword(net.password);
-    configuration.setProtocol(Vpn::OpenVpnUdp);
     const VpnServer server = net.server();
 
     // NOXEL_BENCH_TRACE=1 prints the driver's exchange with OpenVPN, timed.
@@ -217,27 +250,34 @@ int main(int argc, char *argv[])
         });
     }
 
-    std::vector<double> bare;
-    std::vector<double> client;
-    // One run of each to warm up, then turns.
-    for (int run = 0; run <= Runs; ++run) {
-        const double bareMsecs = timeBareOpenVpn(net, openvpn);
-        const double clientMsecs = timeClient(&core, server, configuration);
-        if (bareMsecs < 0 || clientMsecs < 0) {
-            std::fprintf(stderr, "bench_connect: run %d failed (bare %.1f ms, client %.1f ms)\n", run,
-                bareMsecs, clientMsecs);
-            return 1;
+    const QList<Road> roads { { Vpn::OpenVpnUdp, "UDP", net.udpConf, QString(), 0 },
+        { Vpn::OpenVpnTcp, "TCP", net.tcpConf, QString(), 0 },
+        { Vpn::OpenVpnStealth, "Stealth", net.stealthConf, qEnvironmentVariable("CLIENT_STUNNEL_CONF"),
+            quint16(qEnvironmentVariableIntValue("STEALTH_LOCAL_PORT")) } };
+    for (const Road &road : roads) {
+        configuration.setProtocol(road.protocol);
+        std::vector<double> bare;
+        std::vector<double> client;
+        // One run of each to warm up, then turns.
+        for (int run = 0; run <= Runs; ++run) {
+            const double bareMsecs = timeBareOpenVpn(net, openvpn, stunnel, road);
+            const double clientMsecs = timeClient(&core, server, configuration);
+            if (bareMsecs < 0 || clientMsecs < 0) {
+                std::fprintf(stderr, "bench_connect: %s run %d failed (bare %.1f ms, client %.1f ms)\n", road.name,
+                    run, bareMsecs, clientMsecs);
+                return 1;
+            }
+            if (run == 0)
+                continue;
+            bare.push_back(bareMsecs);
+            client.push_back(clientMsecs);
+            std::printf("  %s run %d: client %.1f ms, bare %.1f ms\n", road.name, run, clientMsecs, bareMsecs);
         }
-        if (run == 0)
-            continue;
-        bare.push_back(bareMsecs);
-        client.push_back(clientMsecs);
-        std::printf("  run %d: client %.1f ms, bare openvpn %.1f ms\n", run, clientMsecs, bareMsecs);
+        const double clientMedian = median(client);
+        const double bareMedian = median(bare);
+        std::printf("connect over %s: %.1f ms, baseline %.1f ms, ratio %.2f, difference %+.1f ms\n", road.name,
+            clientMedian, bareMedian, clientMedian / bareMedian, clientMedian - bareMedian);
     }
-    const double clientMedian = median(client);
-    const double bareMedian = median(bare);
-    std::printf("connect over UDP: %.1f ms, baseline %.1f ms, ratio %.2f\n", clientMedian, bareMedian,
-        clientMedian / bareMedian);
     std::fflush(stdout);
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QNetworkInterface>
@@ -304,6 +305,23 @@ bool stopService(const QString &name)
             return false;
         QThread::msleep(ServicePollMs);
     }
+}
+
+bool isLoopbackPortListening(quint16 port)
+{
+    QFile table(QStringLiteral("/proc/net/tcp"));
+    if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    // "sl local_address rem_address st ...": 127.0.0.1 in the kernel's byte order, the
+    // port in hexadecimal, 0A for LISTEN.
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    const QList<QByteArray> lines = table.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() > 3 && fields.at(1) == local && fields.at(3) == "0A")
+            return true;
+    }
+    return false;
 }
 
 bool createShellLink(const QString &targetPath, const QString &linkPath, const QString &description)

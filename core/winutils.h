@@ -39,6 +39,9 @@ CORE_EXPORT bool setAutoStartShortcut(bool enabled);
 
 // An installed program, found on the PATH and in the system folders; empty when missing.
 CORE_EXPORT QString findProgram(const QString &name);
+// Whether a program of this machine listens on the TCP port of 127.0.0.1 (in this
+// network namespace).
+CORE_EXPORT bool isLoopbackPortListening(quint16 port);
 
 // The hardware addresses of the Ethernet and wireless adapters, 12 lower-case hex digits each.
 CORE_EXPORT QStringList hardwareAddresses();

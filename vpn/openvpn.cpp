@@ -38,6 +38,13 @@ const QString PasswordFileName = QStringLiteral("/management.pw");
 const QString StunnelConfigFileName = QStringLiteral("/stunnel.conf");
 constexpr int ByteCountInterval = 1;
 constexpr int ManagementRetries = 10;
+// OpenVPN opens its management port a few milliseconds after it starts: tried this
+// often at first, before the retries that wait a second longer each time.
+constexpr int FastManagementRetries = 100;
+constexpr int FastRetryMs = 10;
+// stunnel is waited for until it listens, or this long at most.
+constexpr int StunnelWaitMs = 500;
+constexpr int StunnelPollMs = 2;
 // Resets in a row that end the tunnel.
 constexpr int MaximumResets = 4;
 constexpr int TunWaitsBeforeRepair = 3;
@@ -188,6 +195,8 @@ public slots:
     void socketRead();
     void socketError(QAbstractSocket::SocketError error);
     void stunnelStarted();
+    // Starts OpenVPN once stunnel listens.
+    void waitForStunnel(int waitedMs);
     void stunnelFinished(int result);
     void linkRepairFinished();
 };
@@ -484,7 +493,7 @@ void OpenVpnPrivate::serviceStarted()
 {
     log(QStringLiteral("OpenVPN service started"));
     serviceState = ServiceStarted;
-    QTimer::singleShot(100, this, &OpenVpnPrivate::connectToManagementSocket);
+    QTimer::singleShot(FastRetryMs, this, &OpenVpnPrivate::connectToManagementSocket);
 }
 
 void OpenVpnPrivate::serviceFailed()
@@ -544,7 +553,7 @@ void OpenVpnPrivate::processStarted()
 {
     log(QStringLiteral("OpenVPN process was started successfully."));
     saveTunnelRecord();
-    QTimer::singleShot(100, this, &OpenVpnPrivate::connectToManagementSocket);
+    QTimer::singleShot(FastRetryMs, this, &OpenVpnPrivate::connectToManagementSocket);
 }
 
 void OpenVpnPrivate::processFinished(int code)
@@ -635,13 +644,16 @@ void OpenVpnPrivate::socketError(QAbstractSocket::SocketError error)
     log(QStringLiteral("OpenVPN management interface returned error '%1'").arg(int(error)));
     if (error != QAbstractSocket::ConnectionRefusedError)
         return;
-    // The service may have ended without OpenVPN ever listening.
-    if (serviceState == ServiceStarted)
+    ++managementRetries;
+    const int slowRetry = managementRetries - FastManagementRetries;
+    // The service may have ended without OpenVPN ever listening (asked every tenth
+    // time while trying fast).
+    if (serviceState == ServiceStarted && (slowRetry > 0 || managementRetries % 10 == 0))
         QMetaObject::invokeMethod(
             serviceHandler, "checkServiceAsync", Qt::AutoConnection, Q_ARG(QString, SERVICE_NAME));
-    ++managementRetries;
-    if (managementRetries < ManagementRetries) {
-        QTimer::singleShot(managementRetries * 1000, this, &OpenVpnPrivate::connectToManagementSocket);
+    if (slowRetry < ManagementRetries) {
+        QTimer::singleShot(slowRetry > 0 ? slowRetry * 1000 : FastRetryMs, this,
+                           &OpenVpnPrivate::connectToManagementSocket);
         return;
     }
     // OpenVPN never opened its management port: the tunnel cannot be driven.
@@ -834,14 +846,21 @@ void OpenVpnPrivate::stunnelStarted()
 {
     log(QStringLiteral("stunnel started"));
     saveTunnelRecord();
-    QTimer::singleShot(500, this, [this] {
-        if (!stunnel)
-            return;
-        if (elevated)
-            startOpenVpnProcess();
-        else
-            startService();
-    });
+    waitForStunnel(0);
+}
+
+void OpenVpnPrivate::waitForStunnel(int waitedMs)
+{
+    if (!stunnel)
+        return;
+    if (waitedMs < StunnelWaitMs && !WinUtils::isLoopbackPortListening(OpenVpn::StealthPort)) {
+        QTimer::singleShot(StunnelPollMs, this, [this, waitedMs] { waitForStunnel(waitedMs + StunnelPollMs); });
+        return;
+    }
+    if (elevated)
+        startOpenVpnProcess();
+    else
+        startService();
 }
 
 void OpenVpnPrivate::stunnelFinished(int result)

@@ -9,8 +9,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <memory>
 
 #include <unistd.h>
 
@@ -124,6 +128,7 @@ private slots:
     void networkInterfaceName_data();
     void networkInterfaceName();
     void administrator();
+    void loopbackPortListening();
 
 private:
     void writeScript(const QString &name, const char *script);
@@ -501,6 +506,30 @@ void TestWinUtils::networkInterfaceName()
 void TestWinUtils::administrator()
 {
     QCOMPARE(WinUtils::isRunningAsAdministrator(), geteuid() == 0);
+}
+
+// Only a listening socket on 127.0.0.1 counts: not one on another address, not a
+// connection, not one closed.
+void TestWinUtils::loopbackPortListening()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    const quint16 port = server.serverPort();
+    QVERIFY(WinUtils::isLoopbackPortListening(port));
+
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    QVERIFY(client.waitForConnected(10000));
+    QVERIFY(server.waitForNewConnection(10000));
+    std::unique_ptr<QTcpSocket> accepted(server.nextPendingConnection());
+    server.close();
+    // The connection's two ends share the port but do not listen.
+    QVERIFY(!WinUtils::isLoopbackPortListening(port));
+    QVERIFY(!WinUtils::isLoopbackPortListening(client.localPort()));
+
+    QTcpServer anyAddress;
+    QVERIFY(anyAddress.listen(QHostAddress::AnyIPv6));
+    QVERIFY(!WinUtils::isLoopbackPortListening(anyAddress.serverPort()));
 }
 
 QTEST_GUILESS_MAIN(TestWinUtils)
