@@ -1,5 +1,7 @@
 #include "coordinate.h"
 
+#include "xmlanswer.h"
+
 #include <QXmlStreamReader>
 #include <QtMath>
 #include <cmath>
@@ -14,8 +16,20 @@ public:
     double alt = 0;
 };
 
+namespace {
+
+// The record of every null coordinate until it is changed: a server list brings thousands
+// of server records, each made with null parts that its parser then replaces.
+const QSharedDataPointer<CoordinateData> &nullData()
+{
+    static const QSharedDataPointer<CoordinateData> data(new CoordinateData);
+    return data;
+}
+
+} // namespace
+
 Coordinate::Coordinate()
-    : d(new CoordinateData)
+    : d(nullData())
 {
 }
 
@@ -69,7 +83,7 @@ Coordinate Coordinate::fromXml(QXmlStreamReader &reader)
     // integer conversions of toMapPoint() and distanceTo() undefined.
     const auto read = [&attributes](const QString &name, double limit, double &field) {
         bool ok = false;
-        const double value = attributes.value(name).toDouble(&ok);
+        const double value = XmlAnswer::toDouble(attributes.value(name), &ok);
         if (ok && std::isfinite(value) && std::abs(value) <= limit)
             field = value;
     };

@@ -10,8 +10,20 @@ public:
     QString name;
 };
 
+namespace {
+
+// The record of every null country until it is changed: a server list brings thousands
+// of server records, each made with null parts that its parser then replaces.
+const QSharedDataPointer<CountryData> &nullData()
+{
+    static const QSharedDataPointer<CountryData> data(new CountryData);
+    return data;
+}
+
+} // namespace
+
 Country::Country()
-    : d(new CountryData)
+    : d(nullData())
 {
 }
 

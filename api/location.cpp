@@ -10,8 +10,20 @@ public:
     Coordinate coord;
 };
 
+namespace {
+
+// The record of every null location until it is changed: a server list brings thousands
+// of server records, each made with null parts that its parser then replaces.
+const QSharedDataPointer<LocationData> &nullData()
+{
+    static const QSharedDataPointer<LocationData> data(new LocationData);
+    return data;
+}
+
+} // namespace
+
 Location::Location()
-    : d(new LocationData)
+    : d(nullData())
 {
 }
 

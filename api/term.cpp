@@ -1,5 +1,6 @@
 #include "term.h"
 
+#include "localtimereader.h"
 #include "xmlanswer.h"
 
 class TermData : public QSharedData
@@ -37,13 +38,13 @@ void Term::setEnd(const QDateTime &end)
 
 Term Term::fromXml(QXmlStreamReader &reader)
 {
-    static const QString format = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     Term term;
     term.d->null = false;
+    LocalTimeReader times;
     if (XmlAnswer::hasAttribute(reader, QStringLiteral("start")))
-        term.d->start = QDateTime::fromString(XmlAnswer::attribute(reader, QStringLiteral("start")), format);
+        term.d->start = times.read(XmlAnswer::attribute(reader, QStringLiteral("start")));
     if (XmlAnswer::hasAttribute(reader, QStringLiteral("end")))
-        term.d->end = QDateTime::fromString(XmlAnswer::attribute(reader, QStringLiteral("end")), format);
+        term.d->end = times.read(XmlAnswer::attribute(reader, QStringLiteral("end")));
     XmlAnswer::readUntilEnd(reader, QStringLiteral("term"), [](QXmlStreamReader &) {});
     return term;
 }

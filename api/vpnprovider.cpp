@@ -7,8 +7,20 @@ public:
     QString key;
 };
 
+namespace {
+
+// The record of every null VPN provider until it is changed: a server list brings thousands
+// of server records, each made with null parts that its parser then replaces.
+const QSharedDataPointer<VpnProviderData> &nullData()
+{
+    static const QSharedDataPointer<VpnProviderData> data(new VpnProviderData);
+    return data;
+}
+
+} // namespace
+
 VpnProvider::VpnProvider()
-    : d(new VpnProviderData)
+    : d(nullData())
 {
 }
 

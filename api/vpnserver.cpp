@@ -1,5 +1,6 @@
 #include "vpnserver.h"
 
+#include "localtimereader.h"
 #include "xmlanswer.h"
 
 class VpnServerData : public QSharedData
@@ -165,26 +166,46 @@ void VpnServer::setCheckTime(const QDateTime &checkTime)
 
 namespace {
 
-quint16 unsignedAttribute(const QXmlStreamReader &reader, const QString &name, quint16 defaultValue)
+quint16 unsignedValue(QStringView text, quint16 defaultValue)
 {
     bool ok = false;
-    const ushort value = reader.attributes().value(name).toUShort(&ok, 10);
+    const ushort value = text.toUShort(&ok, 10);
     return ok ? value : defaultValue;
+}
+
+int intValue(QStringView text)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? value : 0;
 }
 
 } // namespace
 
 VpnServer VpnServer::fromXml(QXmlStreamReader &reader)
 {
+    LocalTimeReader times;
+    return fromXml(reader, times);
+}
+
+VpnServer VpnServer::fromXml(QXmlStreamReader &reader, LocalTimeReader &times)
+{
     VpnServer server;
     VpnServerData &data = *server.d;
     data.null = false;
-    data.uid = XmlAnswer::attribute(reader, QStringLiteral("uid"));
-    data.capacity = unsignedAttribute(reader, QStringLiteral("capacity"), UnknownCapacity);
-    if (XmlAnswer::hasAttribute(reader, QStringLiteral("provider")))
-        data.provider = XmlAnswer::intAttribute(reader, QStringLiteral("provider"), 0);
-    data.capacityIndicator = unsignedAttribute(reader, QStringLiteral("capacity-indicator"), UnknownCapacity);
-    XmlAnswer::readUntilEnd(reader, QStringLiteral("vpn-server"), [&data](QXmlStreamReader &reader) {
+    // The attributes are looked at in one copy of their list, let go before the
+    // reader moves on (it would copy them otherwise).
+    {
+        const QXmlStreamAttributes attributes = reader.attributes();
+        data.uid = attributes.value(QLatin1String("uid")).toString();
+        data.capacity = unsignedValue(attributes.value(QLatin1String("capacity")), UnknownCapacity);
+        const QStringView provider = attributes.value(QLatin1String("provider"));
+        if (!provider.isNull())
+            data.provider = intValue(provider);
+        data.capacityIndicator
+            = unsignedValue(attributes.value(QLatin1String("capacity-indicator")), UnknownCapacity);
+    }
+    XmlAnswer::readUntilEnd(reader, QStringLiteral("vpn-server"), [&data, &times](QXmlStreamReader &reader) {
         const QStringView name = reader.name();
         if (name == QLatin1String("host")) {
             data.host = reader.readElementText();
@@ -195,16 +216,19 @@ VpnServer VpnServer::fromXml(QXmlStreamReader &reader)
         } else if (name == QLatin1String("country")) {
             data.country = Country::fromXml(reader);
         } else if (name == QLatin1String("stealth")) {
-            if (XmlAnswer::hasAttribute(reader, QStringLiteral("address")))
-                data.stealthAddress = XmlAnswer::attribute(reader, QStringLiteral("address"));
-            data.stealthPort = unsignedAttribute(reader, QStringLiteral("port"), data.stealthPort);
+            const QXmlStreamAttributes attributes = reader.attributes();
+            const QStringView address = attributes.value(QLatin1String("address"));
+            if (!address.isNull())
+                data.stealthAddress = address.toString();
+            data.stealthPort = unsignedValue(attributes.value(QLatin1String("port")), data.stealthPort);
         } else if (name == QLatin1String("check")) {
-            if (XmlAnswer::hasAttribute(reader, QStringLiteral("ts")))
-                data.checkTime = QDateTime::fromString(XmlAnswer::attribute(reader, QStringLiteral("ts")),
-                                                       QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            data.checkResult = XmlAnswer::intAttribute(reader, QStringLiteral("result"), 0);
+            const QXmlStreamAttributes attributes = reader.attributes();
+            const QStringView time = attributes.value(QLatin1String("ts"));
+            if (!time.isNull())
+                data.checkTime = times.read(time);
+            data.checkResult = intValue(attributes.value(QLatin1String("result")));
         } else if (name == QLatin1String("vpn-provider")) {
-            data.vpnProvider.setKey(XmlAnswer::attribute(reader, QStringLiteral("key")));
+            data.vpnProvider.setKey(reader.attributes().value(QLatin1String("key")).toString());
         }
     });
     return server;

@@ -9,6 +9,7 @@
 #include <QSharedDataPointer>
 #include <QString>
 
+class LocalTimeReader;
 class QXmlStreamReader;
 class VpnServerData;
 
@@ -63,8 +64,10 @@ public:
     // Capacity and capacity indicator when the provider does not know them.
     static constexpr quint16 UnknownCapacity = 65535;
 
-    // Reads a "vpn-server" element of the provider's server list.
+    // Reads a "vpn-server" element of the provider's server list; the reader of local
+    // times serves all servers of the list.
     static VpnServer fromXml(QXmlStreamReader &reader);
+    static VpnServer fromXml(QXmlStreamReader &reader, LocalTimeReader &times);
 
 private:
     QSharedDataPointer<VpnServerData> d;

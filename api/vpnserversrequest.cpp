@@ -1,5 +1,6 @@
 #include "vpnserversrequest.h"
 
+#include "localtimereader.h"
 #include "xmlanswer.h"
 
 #include <QXmlStreamWriter>
@@ -11,9 +12,10 @@ void VpnServersRequest::writeBody(QXmlStreamWriter &writer) const
 
 bool VpnServersRequest::readBody(QXmlStreamReader &reader)
 {
-    XmlAnswer::readUntilEnd(reader, QStringLiteral("vpn-servers"), [this](QXmlStreamReader &reader) {
+    LocalTimeReader times;
+    XmlAnswer::readUntilEnd(reader, QStringLiteral("vpn-servers"), [this, &times](QXmlStreamReader &reader) {
         if (reader.name() == QLatin1String("vpn-server"))
-            list.append(VpnServer::fromXml(reader));
+            list.append(VpnServer::fromXml(reader, times));
     });
     return true;
 }

@@ -20,6 +20,8 @@ public:
     static qint64 int64Attribute(const QXmlStreamReader &reader, const QString &name, qint64 defaultValue);
     static bool hasAttribute(const QXmlStreamReader &reader, const QString &name);
     static QString attribute(const QXmlStreamReader &reader, const QString &name);
+    // The number as QStringView::toDouble reads it.
+    static double toDouble(QStringView text, bool *ok);
 
 private:
     XmlAnswer() = delete;

@@ -12,6 +12,8 @@
 
 #include <QTest>
 
+#include <ctime>
+
 namespace {
 
 const QString Missing = QStringLiteral("<missing>");
@@ -47,6 +49,18 @@ QString describe(const VariablesRequest::Strings &strings)
     return pairs.join(QLatin1Char(' '));
 }
 
+// What a local time shows of itself: the instant, the offset and whether it is summer time.
+QString describe(const QDateTime &time)
+{
+    if (!time.isValid())
+        return QStringLiteral("invalid");
+    return QStringLiteral("%1 %2 %3 %4")
+        .arg(time.toString(Qt::ISODate))
+        .arg(time.toSecsSinceEpoch())
+        .arg(time.offsetFromUtc())
+        .arg(time.isDaylightTime() ? QStringLiteral("summer") : QStringLiteral("standard"));
+}
+
 QString vpnServerLine(const VpnServer &server)
 {
     return QStringList({ server.uid(), QString::number(server.capacity()),
@@ -61,6 +75,8 @@ class TestAnswers : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanup();
     void status_data();
     void status();
     void urls_data();
@@ -74,6 +90,8 @@ private slots:
     void vpnServerAttributes();
     void vpnServerStealth_data();
     void vpnServerStealth();
+    void vpnServerCheckTime_data();
+    void vpnServerCheckTime();
     void geoIp_data();
     void geoIp();
     void url_data();
@@ -85,7 +103,26 @@ private slots:
     void checkoutStatus_data();
     void checkoutStatus();
     void loginCheck();
+
+private:
+    QByteArray zone;
+    bool zoneSet = false;
 };
+
+void TestAnswers::initTestCase()
+{
+    zoneSet = qEnvironmentVariableIsSet("TZ");
+    zone = qgetenv("TZ");
+}
+
+void TestAnswers::cleanup()
+{
+    if (zoneSet)
+        qputenv("TZ", zone);
+    else
+        qunsetenv("TZ");
+    tzset();
+}
 
 void TestAnswers::status_data()
 {
@@ -341,6 +378,58 @@ void TestAnswers::vpnServerStealth()
     QCOMPARE(request.servers().size(), 1);
     QCOMPARE(request.servers().first().stealthAddress(), address);
     QCOMPARE(int(request.servers().first().stealthPort()), port);
+}
+
+void TestAnswers::vpnServerCheckTime_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("time");
+
+    const QByteArray berlin = QByteArrayLiteral("Europe/Berlin");
+    QTest::newRow("Berlin, summer") << berlin << QStringLiteral("2024-05-06 07:08:09");
+    QTest::newRow("Berlin, hour skipped in spring") << berlin << QStringLiteral("2024-03-31 02:30:00");
+    QTest::newRow("Berlin, hour shown twice in autumn") << berlin << QStringLiteral("2024-10-27 02:30:00");
+    QTest::newRow("Berlin, after the hour shown twice") << berlin << QStringLiteral("2024-10-27 03:00:00");
+    QTest::newRow("Berlin, no such day") << berlin << QStringLiteral("2024-02-30 10:00:00");
+    QTest::newRow("Berlin, hour 24") << berlin << QStringLiteral("2024-05-06 24:00:00");
+    QTest::newRow("Berlin, single digits") << berlin << QStringLiteral("2024-5-6 7:8:9");
+    QTest::newRow("Berlin, trailing blank") << berlin << QStringLiteral("2024-05-06 07:08:09 ");
+    QTest::newRow("Berlin, empty") << berlin << QString();
+    QTest::newRow("rule in TZ, hour shown twice")
+        << QByteArrayLiteral("CET-1CEST,M3.5.0,M10.5.0/3") << QStringLiteral("2024-10-27 02:30:00");
+    QTest::newRow("New York, hour shown twice")
+        << QByteArrayLiteral("America/New_York") << QStringLiteral("2024-11-03 01:30:00");
+    QTest::newRow("Lord Howe, half hour shown twice")
+        << QByteArrayLiteral("Australia/Lord_Howe") << QStringLiteral("2024-04-07 01:45:00");
+    QTest::newRow("Apia, day skipped")
+        << QByteArrayLiteral("Pacific/Apia") << QStringLiteral("2011-12-30 12:00:00");
+    QTest::newRow("Apia, day before the skip")
+        << QByteArrayLiteral("Pacific/Apia") << QStringLiteral("2011-12-29 23:59:59");
+    QTest::newRow("UTC") << QByteArrayLiteral("UTC") << QStringLiteral("2024-10-27 02:30:00");
+}
+
+void TestAnswers::vpnServerCheckTime()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, time);
+
+    qputenv("TZ", zone);
+    tzset();
+    // A local time shown twice is the one QDateTime::fromString picks, whatever the
+    // times read before it: once after a winter time, once after a summer time.
+    const QString format = QStringLiteral("<vpn-server uid=\"%1\"><check ts=\"%2\"/></vpn-server>");
+    VpnServersRequest request;
+    QVERIFY(ApiTest::readAnswer(request,
+        QStringLiteral("<vpn-servers>")
+            + format.arg(QStringLiteral("winter"), time.left(4) + QStringLiteral("-01-15 02:30:00"))
+            + format.arg(QStringLiteral("a"), time)
+            + format.arg(QStringLiteral("summer"), time.left(4) + QStringLiteral("-07-15 02:30:00"))
+            + format.arg(QStringLiteral("b"), time) + QStringLiteral("</vpn-servers>")));
+    const QList<VpnServer> servers = request.servers();
+    QCOMPARE(servers.size(), 4);
+    const QString expected = describe(QDateTime::fromString(time, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    QCOMPARE(describe(servers.at(1).checkTime()), expected);
+    QCOMPARE(describe(servers.at(3).checkTime()), expected);
 }
 
 void TestAnswers::geoIp_data()

@@ -16,6 +16,7 @@
 #include <QSharedPointer>
 #include <QTest>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <ctime>
 
@@ -97,6 +98,8 @@ private slots:
     void stats();
     void statsInBodies_data();
     void statsInBodies();
+    void statsLayout_data();
+    void statsLayout();
 };
 
 void TestEnvelope::initTestCase()
@@ -464,6 +467,88 @@ void TestEnvelope::statsInBodies()
         element
             + QStringLiteral("(stats(stat[c=-1 e=0 l=-1 p=ovpn_udp s=2 suid=se-sto-01 t=0]({[0mtimeout[0m})) "
                              "tstats(tstat[d=0 p=ovpn_udp suid=se-sto-01 t=-3600 u=0]))"));
+}
+
+void TestEnvelope::statsLayout_data()
+{
+    QTest::addColumn<QString>("uid");
+    QTest::addColumn<int>("protocol");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    // The uid as the provider reads it back.
+    QTest::addColumn<QString>("uidAsRead");
+
+    QTest::newRow("plain") << QStringLiteral("de-fra-01") << int(Vpn::OpenVpnUdp)
+                           << int(ConnectionStat::Connected) << QString() << QStringLiteral("de-fra-01");
+    QTest::newRow("markup characters")
+        << QStringLiteral("a<b>&\"c'") << int(Vpn::L2tp) << int(ConnectionStat::TimedOut)
+        << QStringLiteral("x < y & z > \"q\"") << QStringLiteral("a<b>&\"c'");
+    QTest::newRow("line ends and tab")
+        << QStringLiteral("a\tb\nc\rd") << int(Vpn::Pptp) << int(ConnectionStat::Refused)
+        << QStringLiteral("one\r\ntwo\tthree") << QStringLiteral("a\tb\nc\rd");
+    QTest::newRow("beyond ASCII") << QStringLiteral("m\u00fcller-\u65e5\u672c") << int(Vpn::OpenVpnStealth)
+                                  << int(ConnectionStat::Broken)
+                                  << QStringLiteral("Gr\u00fc\u00dfe \U0001F600")
+                                  << QStringLiteral("m\u00fcller-\u65e5\u672c");
+    QTest::newRow("end of CDATA in the text")
+        << QStringLiteral("x") << int(Vpn::OpenVpnTcp) << int(ConnectionStat::Failed)
+        << QStringLiteral("a]]>b]]]>c]]>") << QStringLiteral("x");
+    QTest::newRow("empty uid, unknown protocol") << QString() << 9 << -7 << QStringLiteral("t") << QString();
+    // Characters XML cannot carry are left out, as in the text, rather than break the envelope.
+    QTest::newRow("characters XML cannot carry")
+        << QStringLiteral("a") + QChar(0x1) + QStringLiteral("b") + QChar(0xd800) + QStringLiteral("c")
+            + QChar(0xffff)
+        << int(Vpn::OpenVpnUdp) << int(ConnectionStat::Connected) << QString() << QStringLiteral("abc");
+}
+
+void TestEnvelope::statsLayout()
+{
+    QFETCH(QString, uid);
+    QFETCH(int, protocol);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(QString, uidAsRead);
+
+    ConnectionStat neighbour;
+    neighbour.setServerUid(QStringLiteral("nl-ams-02"));
+    neighbour.setStatus(ConnectionStat::Connected);
+    neighbour.setPing(12);
+    neighbour.setCapacity(40);
+    neighbour.setTimestamp(1700000000);
+    ConnectionStat stat;
+    stat.setServerUid(uid);
+    stat.setProtocol(Vpn::Protocol(protocol));
+    stat.setElevated(true);
+    stat.setStatus(status);
+    stat.setPing(-1);
+    stat.setCapacity(65535);
+    stat.setTimestamp(-5);
+    stat.setText(text);
+    LoginRequest request;
+    request.setStats({ neighbour, stat, neighbour });
+    const QByteArray envelope = ApiTest::envelope(request);
+    QVERIFY(ApiTest::isWellFormed(envelope));
+
+    QXmlStreamReader reader(envelope);
+    QVERIFY(find(reader, QStringLiteral("stat")));
+    QVERIFY(find(reader, QStringLiteral("stat")));
+    QCOMPARE(reader.attributes().value(QLatin1String("suid")).toString(), uidAsRead);
+
+    // Nothing left out: the body is to the byte what QXmlStreamWriter writes when
+    // given the statistics one call at a time.
+    if (uidAsRead == uid) {
+        QString expected;
+        QXmlStreamWriter writer(&expected);
+        writer.setAutoFormatting(true);
+        writer.writeStartElement(QStringLiteral("request"));
+        writer.writeStartElement(QStringLiteral("body"));
+        request.writeBody(writer);
+        writer.writeEndDocument();
+        const QString written = QString::fromUtf8(envelope);
+        const QString body = QStringLiteral("\n    <body>");
+        QVERIFY(written.contains(body));
+        QCOMPARE(written.mid(written.indexOf(body)), expected.mid(expected.indexOf(body)));
+    }
 }
 
 NOXEL_API_TEST_MAIN(TestEnvelope)
