@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFutureWatcher>
+#include <QHash>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -69,18 +70,29 @@ bool writeServers(QSqlDatabase db, QList<VpnServer> &servers, QString *error)
         return failed(QStringLiteral("storing the server list"), db.lastError());
     QList<qint64> newIds(servers.size(), 0);
     const auto work = [&]() {
-        QSqlQuery hide(db);
-        if (!hide.exec(QStringLiteral("UPDATE vpn_servers SET server_updated=0, server_visible=0")))
-            return failed(QStringLiteral("hiding the old servers"), hide.lastError());
-        // One read of the stored uids spares each server a failed update before its insert.
-        QSet<QString> stored;
-        QSqlQuery uids(db);
-        uids.setForwardOnly(true);
-        if (!uids.exec(QStringLiteral("SELECT server_uid FROM vpn_servers")))
-            return failed(QStringLiteral("reading the stored servers"), uids.lastError());
-        while (uids.next())
-            stored.insert(uids.value(0).toString());
-        uids.finish();
+        // One read of what is stored: a server that is back unchanged is not written
+        // again, and only the servers gone from the list are hidden.
+        struct StoredRow
+        {
+            QString host, address, locationName, countryCode, countryName;
+            double lng = 0, lat = 0;
+            bool current = false; // updated and visible
+        };
+        QHash<QString, StoredRow> stored;
+        QSqlQuery rows(db);
+        rows.setForwardOnly(true);
+        if (!rows.exec(QStringLiteral("SELECT server_uid, server_host, server_address, location_name, location_lng, "
+                                      "location_lat, country_code, country_name, server_updated, server_visible "
+                                      "FROM vpn_servers")))
+            return failed(QStringLiteral("reading the stored servers"), rows.lastError());
+        stored.reserve(servers.size());
+        while (rows.next()) {
+            stored.insert(rows.value(0).toString(),
+                          StoredRow{rows.value(1).toString(), rows.value(2).toString(), rows.value(3).toString(),
+                                    rows.value(6).toString(), rows.value(7).toString(), rows.value(4).toDouble(),
+                                    rows.value(5).toDouble(), rows.value(8).toInt() != 0 && rows.value(9).toInt() != 0});
+        }
+        rows.finish();
 
         QSqlQuery update(db);
         QSqlQuery insert(db);
@@ -91,26 +103,45 @@ bool writeServers(QSqlDatabase db, QList<VpnServer> &servers, QString *error)
             "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, location_lat, "
             "country_code, country_name, server_uid, server_ping, server_distance, server_updated, server_visible) "
             "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)"));
+        QSet<QString> listed;
+        listed.reserve(servers.size());
         for (qsizetype i = 0; i < servers.size(); ++i) {
             const VpnServer &server = servers.at(i);
-            const bool known = stored.contains(server.uid());
-            QSqlQuery &query = known ? update : insert;
             const Coordinate coord = server.location().coord();
-            query.bindValue(0, server.host());
-            query.bindValue(1, server.address());
-            query.bindValue(2, server.location().name());
-            query.bindValue(3, coord.lng());
-            query.bindValue(4, coord.lat());
-            query.bindValue(5, server.country().code());
-            query.bindValue(6, server.country().name());
+            const StoredRow row{server.host(), server.address(), server.location().name(), server.country().code(),
+                                server.country().name(), coord.lng(), coord.lat(), true};
+            listed.insert(server.uid());
+            const auto known = stored.find(server.uid());
+            if (known != stored.end() && known->current && known->host == row.host && known->address == row.address
+                && known->locationName == row.locationName && known->countryCode == row.countryCode
+                && known->countryName == row.countryName && known->lng == row.lng && known->lat == row.lat) {
+                continue;
+            }
+            QSqlQuery &query = known != stored.end() ? update : insert;
+            query.bindValue(0, row.host);
+            query.bindValue(1, row.address);
+            query.bindValue(2, row.locationName);
+            query.bindValue(3, row.lng);
+            query.bindValue(4, row.lat);
+            query.bindValue(5, row.countryCode);
+            query.bindValue(6, row.countryName);
             query.bindValue(7, server.uid());
             if (!query.exec())
-                return failed(known ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
+                return failed(known != stored.end() ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
                               query.lastError());
-            if (known)
+            if (known == stored.end())
+                newIds[i] = insert.lastInsertId().toLongLong();
+            stored.insert(server.uid(), row);
+        }
+
+        QSqlQuery hide(db);
+        hide.prepare(QStringLiteral("UPDATE vpn_servers SET server_updated=0, server_visible=0 WHERE server_uid=?"));
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
+            if (!it->current || listed.contains(it.key()))
                 continue;
-            stored.insert(server.uid());
-            newIds[i] = insert.lastInsertId().toLongLong();
+            hide.bindValue(0, it.key());
+            if (!hide.exec())
+                return failed(QStringLiteral("hiding an old server"), hide.lastError());
         }
         return true;
     };

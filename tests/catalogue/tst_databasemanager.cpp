@@ -188,6 +188,14 @@ private slots:
         QCOMPARE(gone.address(), QStringLiteral("127.0.0.2"));
         // One row per uid, however often it is refreshed.
         QCOMPARE(serverRows().size(), 3);
+
+        // "b" comes back as it was, "a" stays as it is, "c" leaves.
+        QList<VpnServer> third { second.at(0), first.at(1) };
+        QVERIFY(db->updateServers(third));
+        QCOMPARE(uids(db->visibleServers()), (QStringList { QStringLiteral("a"), QStringLiteral("b") }));
+        QCOMPARE(db->serverByUid(QStringLiteral("a")).host(), QStringLiteral("moved.servers.test"));
+        QCOMPARE(db->serverByUid(QStringLiteral("b")).id(), first.at(1).id());
+        QCOMPARE(serverRows().size(), 3);
     }
 
     void fastestServer_data()
