@@ -61,6 +61,8 @@ public:
     int pingInterval = DefaultPingInterval;
     QList<VpnServer> servers;
     QHash<QString, int> indexByUid;
+    // Servers may share an address; a ping's answer is for all of them.
+    QHash<QString, QList<int>> indicesByAddress;
     VpnServersRequest *request = nullptr;
     QStringList pendingPings;
 
@@ -210,8 +212,11 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
     }
     d->servers = fresh;
     d->indexByUid.clear();
-    for (int i = 0; i < d->servers.size(); ++i)
+    d->indicesByAddress.clear();
+    for (int i = 0; i < d->servers.size(); ++i) {
         d->indexByUid.insert(d->servers.at(i).uid(), i);
+        d->indicesByAddress[d->servers.at(i).address()].append(i);
+    }
     emit vpnServersChanged();
     QTimer::singleShot(0, this, &VpnManager::updateNextPings);
 }
@@ -269,9 +274,8 @@ void VpnManager::updateNextPings()
 void VpnManager::pingCompleted(const QString &host, int msecs)
 {
     d->pendingPings.removeAll(host);
-    for (int i = 0; i < d->servers.size(); ++i) {
-        if (d->servers.at(i).address() != host)
-            continue;
+    const QList<int> indices = d->indicesByAddress.value(host);
+    for (int i : indices) {
         d->database->setPing(d->servers[i], msecs);
         emit vpnServerChanged(i);
     }

@@ -204,6 +204,23 @@ private slots:
         QCOMPARE(ready.count(), 1);
     }
 
+    // One answer from an address is the ping of every server there.
+    void sharedAddressPingedOnce()
+    {
+        auto core = makeCore();
+        QList<VpnServer> servers { server(QStringLiteral("a"), QStringLiteral("127.0.0.7")),
+            server(QStringLiteral("b"), QStringLiteral("127.0.0.8")),
+            server(QStringLiteral("c"), QStringLiteral("127.0.0.7")) };
+        QVERIFY(core->databaseManager()->updateServers(servers));
+        VpnManager *manager = core->vpnManager();
+        PingRecorder pings(manager);
+        manager->load();
+        QTRY_VERIFY(manager->server(0).pingTime().isValid() && manager->server(1).pingTime().isValid()
+            && manager->server(2).pingTime().isValid());
+        QCOMPARE(manager->server(0).ping(), manager->server(2).ping());
+        QCOMPARE(core->databaseManager()->serverByUid(QStringLiteral("c")).ping(), manager->server(2).ping());
+    }
+
     void pingRounds_data()
     {
         QTest::addColumn<QStringList>("seeds");
