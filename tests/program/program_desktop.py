@@ -41,7 +41,7 @@ import time
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from programharness import (SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
+from programharness import (run, SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
                             Simulator, install_signal_handlers, read_text, remove_work_folder, say,
                             set_time_limit, stop_process, wait_for)
 
@@ -59,13 +59,6 @@ HOSTILE = [
     ("config /etc/passwd", "line 1: option 'config' is not allowed"),
 ]
 
-
-def run(command, timeout=15):
-    try:
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        return done.returncode, done.stdout.decode("utf-8", "replace")
-    except (OSError, subprocess.TimeoutExpired) as error:
-        return -1, str(error)
 
 
 def tunnel_processes():

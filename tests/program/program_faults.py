@@ -30,11 +30,10 @@ import re
 import signal
 import subprocess
 import sys
-import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from programharness import (SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
+from programharness import (run, stats_of, SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
                             Simulator, command_line, install_signal_handlers, make_work_folder, read_text,
                             remove_work_folder, say, set_time_limit, wait_for)
 
@@ -48,17 +47,6 @@ STATE = r"VPN connection state changed from %s to %s"
 OURS = ("openvpn", "stunnel", "stunnel4", "tstunnel")
 
 
-def run(command, timeout=30):
-    try:
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        return done.returncode, done.stdout.decode("utf-8", "replace")
-    except (OSError, subprocess.TimeoutExpired) as error:
-        return -1, str(error)
-
-
-def stats_of(text):
-    body = ET.fromstring(text).find("body")
-    return [dict(stat.attrib) for stat in body.iter("stat")] if body is not None else []
 
 
 def main():

@@ -33,7 +33,7 @@ import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from programharness import (SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
+from programharness import (run, stats_of, SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
                             Simulator, command_line, install_signal_handlers, make_work_folder, remove_work_folder,
                             say, set_time_limit, sha1, wait_for)
 
@@ -44,13 +44,6 @@ TUN_TIMEOUT = 15
 NEEDED = ("TESTNET_ID", "TESTNET_DIR", "SERVER_NS", "CLIENT_NS", "API_ADDRESS", "SERVER_ADDRESS", "CLIENT_ADDRESS",
           "UDP_TUNNEL_SERVER", "VPN_USER")
 
-
-def run(command, timeout=15):
-    try:
-        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
-        return done.returncode, done.stdout.decode("utf-8", "replace")
-    except (OSError, subprocess.TimeoutExpired) as error:
-        return -1, str(error)
 
 
 class Network:
@@ -82,10 +75,6 @@ def has_stats(text):
     body = ET.fromstring(text).find("body")
     return body is not None and body.find(".//stats/stat") is not None
 
-
-def stats_of(text):
-    body = ET.fromstring(text).find("body")
-    return [dict(stat.attrib) for stat in body.iter("stat")] if body is not None else []
 
 
 def main():

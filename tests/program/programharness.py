@@ -19,6 +19,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import xml.etree.ElementTree as ET
 
 SKIP_STATUS = 77
 
@@ -335,6 +336,21 @@ def command_line(pid):
             return f.read().replace(b"\0", b" ").decode("utf-8", "replace").strip()
     except OSError:
         return ""
+
+
+def run(command, timeout=30):
+    """A command's exit status and its output (standard error included); -1 when it could not run."""
+    try:
+        done = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
+        return done.returncode, done.stdout.decode("utf-8", "replace")
+    except (OSError, subprocess.TimeoutExpired) as error:
+        return -1, str(error)
+
+
+def stats_of(text):
+    """The <stat> rows of an envelope, as attribute dictionaries."""
+    body = ET.fromstring(text).find("body")
+    return [dict(stat.attrib) for stat in body.iter("stat")] if body is not None else []
 
 
 class ClientHome:
