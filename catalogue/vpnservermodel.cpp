@@ -8,12 +8,15 @@
 #include <QFile>
 #include <QPixmap>
 
+#include <array>
 #include <limits>
 #include <utility>
 
 namespace {
 
 constexpr int Unknown = std::numeric_limits<int>::max();
+// Six, the stealth column and the two of administrators.
+constexpr int MaxColumns = 9;
 
 bool hasStealthEndpoint(const VpnServer &server)
 {
@@ -32,8 +35,17 @@ public:
     bool admin = false;
     bool stealth = false;
     int columns = 6;
+    // The sort keys by column and row; a column's list is made when it is first asked
+    // for, and empty until then.
+    std::array<QList<QVariant>, MaxColumns> keys;
 
     int shift() const { return stealth ? 1 : 0; }
+
+    void dropKeys()
+    {
+        for (QList<QVariant> &column : keys)
+            column.clear();
+    }
 
     int distance(const VpnServer &server) const
     {
@@ -91,6 +103,21 @@ VpnServer VpnServerModel::serverAt(const QModelIndex &index) const
     if (!index.isValid() || index.row() < 0 || index.row() >= d->manager->count())
         return VpnServer();
     return d->manager->server(index.row());
+}
+
+const QList<QVariant> &VpnServerModel::sortKeys(int column) const
+{
+    static const QList<QVariant> none;
+    if (column < 0 || column >= d->columns)
+        return none;
+    QList<QVariant> &keys = d->keys[column];
+    if (keys.size() != rowCount()) {
+        keys.clear();
+        keys.reserve(rowCount());
+        for (int row = 0; row < rowCount(); ++row)
+            keys.append(data(index(row, column), Qt::UserRole));
+    }
+    return keys;
 }
 
 QVariant VpnServerModel::data(const QModelIndex &index, int role) const
@@ -225,6 +252,7 @@ void VpnServerModel::setUserStatus(const UserStatus &status)
     if (status.isStealthOpenVpn() == d->stealth && status.hasAdminFlag() == d->admin)
         return;
     beginResetModel();
+    d->dropKeys();
     d->stealth = status.isStealthOpenVpn();
     d->admin = status.hasAdminFlag();
     d->columns = 6 + (d->stealth ? 1 : 0) + (d->admin ? 2 : 0);
@@ -249,17 +277,25 @@ void VpnServerModel::setCurrentServer(const VpnServer &server)
 void VpnServerModel::serversLoaded()
 {
     beginResetModel();
+    d->dropKeys();
     endResetModel();
 }
 
 void VpnServerModel::serversChanged()
 {
+    d->dropKeys();
     if (rowCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, d->columns - 1));
 }
 
 void VpnServerModel::serverChanged(int row)
 {
-    if (row >= 0 && row < rowCount())
-        emit dataChanged(index(row, 0), index(row, d->columns - 1));
+    if (row < 0 || row >= rowCount())
+        return;
+    // Kept in step before the proxy re-sorts the row by it.
+    for (int column = 0; column < d->columns; ++column) {
+        if (row < d->keys[column].size())
+            d->keys[column][row] = data(index(row, column), Qt::UserRole);
+    }
+    emit dataChanged(index(row, 0), index(row, d->columns - 1));
 }

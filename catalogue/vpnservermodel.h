@@ -40,6 +40,11 @@ public:
 
     // The server of the row; null for an invalid index.
     VpnServer serverAt(const QModelIndex &index) const;
+    // The sort keys of a column by row, its user role as data() gives it; empty for a
+    // column that does not exist. Sorting and the search read them far more often than
+    // they change, so the model keeps them and brings them up to date before it reports
+    // a change.
+    const QList<QVariant> &sortKeys(int column) const;
 
 public slots:
     // Stealth and administrator columns follow the account.

@@ -1,4 +1,5 @@
 #include "core.h"
+#include "geoip.h"
 #include "modelcolumns.h"
 #include "servercatalogue.h"
 #include "testhome.h"
@@ -192,6 +193,87 @@ private slots:
 
         emit catalogue.manager()->vpnServerChanged(catalogue.manager()->indexOf(uid));
         QCOMPARE(order(proxy), before);
+    }
+
+    // The order and the search follow what changes under them: a ping result, the
+    // user's own location, the account's columns and a new list of the same length.
+    void orderFollowsChanges_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<Qt::SortOrder>("direction");
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        const int provider = ServerCatalogue::Provider;
+        const int database = ServerCatalogue::Database;
+        const Qt::SortOrder up = Qt::AscendingOrder;
+        const Qt::SortOrder down = Qt::DescendingOrder;
+        QTest::newRow("first ping answer of b")
+            << provider << up << QString() << QStringLiteral("ping") << QStringLiteral("e c g h a d b f")
+            << QStringLiteral("b e c g h a d f");
+        QTest::newRow("first ping answer of b, descending")
+            << provider << down << QString() << QStringLiteral("ping") << QStringLiteral("b f a d h c g e")
+            << QStringLiteral("f a d h c g e b");
+        QTest::newRow("first ping answer of b, searched")
+            << provider << up << QStringLiteral("land") << QStringLiteral("ping") << QStringLiteral("e b")
+            << QStringLiteral("b e");
+        // Servers read from the database lie at 0° 0°: from the user's location every
+        // one is as far as the next.
+        QTest::newRow("own location") << database << up << QString() << QStringLiteral("location")
+                                      << QStringLiteral("n m p o") << QStringLiteral("m n o p");
+        // The stealth column moves the free column to where the ping column was.
+        QTest::newRow("stealth account")
+            << provider << up << QString() << QStringLiteral("account") << QStringLiteral("e c g h a d b f")
+            << QStringLiteral("g c d h a e b f");
+        QTest::newRow("new list") << database << up << QStringLiteral("ger*") << QStringLiteral("list")
+                                  << QStringLiteral("n m") << QStringLiteral("r s");
+    }
+
+    void orderFollowsChanges()
+    {
+        QFETCH(int, source);
+        QFETCH(Qt::SortOrder, direction);
+        QFETCH(QString, pattern);
+        QFETCH(QString, change);
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        const bool fromProvider = source == ServerCatalogue::Provider;
+        ServerCatalogue catalogue(
+            fromProvider ? providerServers() : storedServers(), ServerCatalogue::Source(source));
+        QVERIFY(catalogue.isValid());
+        VpnServerModel model(catalogue.core()->vpnManager());
+        catalogue.core()->connectServerModel(&model);
+        VpnServerFilterModel proxy(&model);
+        QAbstractItemModelTester tester(&proxy, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        configure(proxy);
+        proxy.sort(fromProvider ? model.pingColumn() : model.distanceColumn(), direction);
+        proxy.setFilterWildcard(pattern);
+        QCOMPARE(order(proxy), before);
+
+        if (change == QStringLiteral("ping")) {
+            // As the ping engine reports it.
+            QVERIFY(QMetaObject::invokeMethod(catalogue.manager(), "pingCompleted", Qt::DirectConnection,
+                Q_ARG(QString, providerServers().at(1).address), Q_ARG(int, 1)));
+        } else if (change == QStringLiteral("location")) {
+            Coordinate coord;
+            coord.setLat(52.5);
+            coord.setLng(13.4);
+            GeoIp own;
+            own.setCoord(coord);
+            emit catalogue.core()->originalIpChanged(own);
+        } else if (change == QStringLiteral("account")) {
+            catalogue.setAccount(true, false);
+        } else {
+            QList<Server> servers {
+                server(QStringLiteral("q"), QStringLiteral("Austria"), QStringLiteral("Graz"), -1, 2),
+                server(QStringLiteral("r"), QStringLiteral("Germany"), QStringLiteral("Hamburg"), -1, 4),
+                server(QStringLiteral("s"), QStringLiteral("Germany"), QStringLiteral("Cologne"), -1, -1),
+                server(QStringLiteral("t"), QStringLiteral("Norway"), QStringLiteral("Oslo"), -1, 1),
+            };
+            QVERIFY(catalogue.reload(servers));
+        }
+        QCOMPARE(order(proxy), after);
     }
 
     void search_data()
