@@ -11,13 +11,11 @@
 #include "vpnserversrequest.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -222,28 +220,12 @@ private:
     qsizetype sortedCount = 0;
 };
 
-// A throw-away home, set before the application object fixes its folders.
-bool useHome(const QTemporaryDir &home)
-{
-    if (!home.isValid())
-        return false;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("share"))));
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    QStandardPaths::setTestModeEnabled(true);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    if (!useHome(home)) {
+    if (!Benchmark::useTemporaryHome(home)) {
         std::fprintf(stderr, "bench_catalogue: no temporary home\n");
         return 1;
     }

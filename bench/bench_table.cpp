@@ -19,12 +19,10 @@
 
 #include <QApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QEventLoop>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QSortFilterProxyModel>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -328,28 +326,12 @@ private:
     QTreeView *baselineView = nullptr;
 };
 
-// A throw-away home, set before the application object fixes its folders.
-bool useHome(const QTemporaryDir &home)
-{
-    if (!home.isValid())
-        return false;
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("share"))));
-    const QString runtime = home.filePath(QStringLiteral("runtime"));
-    QDir().mkpath(runtime);
-    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
-    QStandardPaths::setTestModeEnabled(true);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    if (!useHome(home)) {
+    if (!Benchmark::useTemporaryHome(home)) {
         std::fprintf(stderr, "bench_table: no temporary home\n");
         return 1;
     }

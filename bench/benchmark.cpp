@@ -1,6 +1,9 @@
 #include "benchmark.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,4 +45,19 @@ void Benchmark::report(const char *name, const Timing &timing)
     std::printf("%s: %.1f ms, baseline %.1f ms, ratio %.1f\n", name, timing.msecs, timing.baselineMsecs,
                 timing.msecs / timing.baselineMsecs);
     std::fflush(stdout);
+}
+
+bool Benchmark::useTemporaryHome(const QTemporaryDir &home)
+{
+    if (!home.isValid())
+        return false;
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("share"))));
+    const QString runtime = home.filePath(QStringLiteral("runtime"));
+    QDir().mkpath(runtime);
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    QStandardPaths::setTestModeEnabled(true);
+    return true;
 }
