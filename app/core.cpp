@@ -347,6 +347,7 @@ bool Core::initialize()
     // A tunnel a killed run left behind would carry the traffic while the window
     // says disconnected, and hold the management port: end it before anything connects.
     d->vpnClient->openVpn()->endLeftoverTunnel();
+    d->vpnClient->openVpn()->restoreDns();
     d->databaseManager->open();
 
     // Statistics an older version kept in the settings go out with the others.

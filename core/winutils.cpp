@@ -18,6 +18,7 @@
 
 #include <memory>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace WinUtils {
@@ -350,6 +351,23 @@ QString findProgram(const QString &name)
     if (!found.isEmpty())
         return found;
     return QStandardPaths::findExecutable(name, {QStringLiteral("/usr/sbin"), QStringLiteral("/sbin")});
+}
+
+bool onlyRootCanChange(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    if (canonical.isEmpty())
+        return false;
+    for (QString part = canonical;; part = QFileInfo(part).path()) {
+        struct stat status;
+        if (::lstat(QFile::encodeName(part).constData(), &status) != 0 || status.st_uid != 0)
+            return false;
+        const bool sticky = S_ISDIR(status.st_mode) && (status.st_mode & S_ISVTX);
+        if ((status.st_mode & (S_IWGRP | S_IWOTH)) && !(sticky && part != canonical))
+            return false;
+        if (part == QLatin1String("/"))
+            return true;
+    }
 }
 
 QString autoStartShortcutPath()

@@ -39,6 +39,9 @@ CORE_EXPORT bool setAutoStartShortcut(bool enabled);
 
 // An installed program, found on the PATH and in the system folders; empty when missing.
 CORE_EXPORT QString findProgram(const QString &name);
+// Whether only root can change the file: it and every folder on the way to it
+// belong to root and nobody else may write them (a sticky folder such as /tmp aside).
+CORE_EXPORT bool onlyRootCanChange(const QString &path);
 // Whether a program of this machine listens on the TCP port of 127.0.0.1 (in this
 // network namespace).
 CORE_EXPORT bool isLoopbackPortListening(quint16 port);

@@ -4,8 +4,9 @@
 //
 // The configuration comes from a folder an ordinary user can write: it is read
 // once, checked against the options a client profile needs, and OpenVPN gets a
-// copy of it, and of the files it names, in a folder only root can enter, with
-// scripts switched off.
+// copy of it, and of the files it names, in a folder only root can enter. The one
+// script OpenVPN may run is noxel-dns, installed beside this program, which applies
+// the DNS servers the VPN server pushes.
 //
 // systemd starts the unit with a clean environment; the variables read here
 // (NOXEL_SYSTEM_CONFIG_DIR, NOXEL_OPENVPN_RUN_DIR) are for tests, which run the
@@ -15,12 +16,14 @@
 #include "servicesettings.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -94,6 +97,42 @@ bool findProgram(const std::string &path, std::string &program, std::string &err
         return false;
     }
     return true;
+}
+
+// noxel-dns beside this program, if only root can change it; OpenVPN splits a
+// script's path at white space.
+bool findDnsScript(std::string &script, std::string &error)
+{
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) {
+        error = std::string("cannot find this program: ") + std::strerror(errno);
+        return false;
+    }
+    std::string path(self, std::size_t(length));
+    path = path.substr(0, path.rfind('/') + 1) + "noxel-dns";
+    if (!FileChecks::isTrusted(path, script, error))
+        return false;
+    if (script.find_first_of(" \t\n\"'\\") != std::string::npos) {
+        error = script + " has white space or quotes in its path";
+        return false;
+    }
+    return true;
+}
+
+// Puts back a resolver configuration that a tunnel killed before its down script
+// left changed; quick, and waited for so that it is done before OpenVPN starts.
+void restoreDns(const std::string &script)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const char *const arguments[] = { script.c_str(), "restore", nullptr };
+        ::execv(script.c_str(), const_cast<char *const *>(arguments));
+        ::_exit(127);
+    }
+    int status = 0;
+    while (child > 0 && ::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 } // namespace
@@ -178,10 +217,20 @@ int main()
 
     const std::string copy = copyDir + '/' + CopyName;
     messages.say("starting " + program + " with " + copy + ", the checked copy of " + configPath);
-    // Later options win: scripts stay off, and OpenVPN takes no fixed local port
+    // Later options win: no script but ours, and OpenVPN takes no fixed local port
     // (a port below 1024 is root's to give).
-    const std::vector<const char *> arguments { program.c_str(), "--cd", copyDir.c_str(), "--config",
-        copy.c_str(), "--script-security", "1", "--nobind", nullptr };
+    std::vector<const char *> arguments { program.c_str(), "--cd", copyDir.c_str(), "--config",
+        copy.c_str(), "--nobind" };
+    std::string dnsScript;
+    if (findDnsScript(dnsScript, error)) {
+        restoreDns(dnsScript);
+        arguments.insert(arguments.end(),
+            { "--script-security", "2", "--up", dnsScript.c_str(), "--down", dnsScript.c_str() });
+    } else {
+        messages.say("the DNS servers of the VPN are not applied: " + error);
+        arguments.insert(arguments.end(), { "--script-security", "1" });
+    }
+    arguments.push_back(nullptr);
     if (log >= 0) {
         const int journal = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
         messages.setJournal(journal);

@@ -10,6 +10,7 @@
 #include "vpnresource.h"
 #include "winutils.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -54,6 +55,28 @@ constexpr int LeftoverStopMs = 10000;
 constexpr int LeftoverKillMs = 2000;
 // Each step of the management dialogue with a left OpenVPN.
 constexpr int LeftoverManagementMs = 3000;
+constexpr int DnsRestoreMs = 5000;
+
+// The script that applies the DNS servers the VPN server pushes, run by OpenVPN as
+// root: beside the program in the build tree, in libexec where installed, or where
+// NOXEL_DNS_SCRIPT says (tests); only ever one that root alone can change, and one
+// whose path OpenVPN does not split. Empty when there is none.
+QString dnsScript()
+{
+    const QString here = QCoreApplication::applicationDirPath();
+    QStringList candidates{here + QStringLiteral("/service/noxel-dns"),
+                           here + QStringLiteral("/../libexec/noxel/noxel-dns")};
+    const QString chosen = qEnvironmentVariable("NOXEL_DNS_SCRIPT");
+    if (!chosen.isEmpty())
+        candidates = QStringList{chosen};
+    for (const QString &candidate : std::as_const(candidates)) {
+        const QString path = QFileInfo(candidate).canonicalFilePath();
+        static const QRegularExpression unsplit(QStringLiteral("^[^\\s\"'\\\\]+$"));
+        if (!path.isEmpty() && unsplit.match(path).hasMatch() && WinUtils::onlyRootCanChange(path))
+            return path;
+    }
+    return QString();
+}
 
 // What the service side does; numbered as the driver tracks it.
 enum ServiceState {
@@ -435,7 +458,7 @@ void OpenVpnPrivate::killStunnel()
 
 void OpenVpnPrivate::startOpenVpnProcess()
 {
-    const QStringList arguments{QStringLiteral("--cd"),
+    QStringList arguments{QStringLiteral("--cd"),
                                 QDir::toNativeSeparators(configDirectory),
                                 QStringLiteral("--management"),
                                 ManagementAddress,
@@ -447,6 +470,13 @@ void OpenVpnPrivate::startOpenVpnProcess()
                                 QDir::toNativeSeparators(configFile),
                                 QStringLiteral("--log"),
                                 QDir::toNativeSeparators(logDirectory + QStringLiteral("/openvpn.log"))};
+    const QString dns = dnsScript();
+    if (dns.isEmpty()) {
+        line(QStringLiteral("The DNS servers of the VPN are not applied: no noxel-dns that only root can change was found"));
+    } else {
+        arguments << QStringLiteral("--script-security") << QStringLiteral("2") << QStringLiteral("--up") << dns
+                  << QStringLiteral("--down") << dns;
+    }
     process = new QProcess(this);
     ProcessUtils::endWithParent(process);
     process->setWorkingDirectory(configDirectory);
@@ -560,6 +590,10 @@ void OpenVpnPrivate::processFinished(int code)
 {
     log(QStringLiteral("OpenVPN process finished with code %1").arg(code));
     if (process) {
+        // A killed OpenVPN ran no down script: the resolver is put back once its device is gone.
+        const QString dns = dnsScript();
+        if (!dns.isEmpty())
+            QProcess::startDetached(dns, {QStringLiteral("restore")});
         process->disconnect(this);
         process->deleteLater();
         process = nullptr;
@@ -938,6 +972,24 @@ void OpenVpn::endLeftoverTunnel()
     d->endLeftover(QStringLiteral("stunnel"), record.stunnelPid, directory + StunnelConfigFileName, nullptr);
     TunnelRecord::remove();
     QFile::remove(directory + PasswordFileName);
+}
+
+void OpenVpn::restoreDns()
+{
+    // The script keeps what it replaced there, and removes the folder once nothing is kept.
+    if (!d->elevated || !QFileInfo::exists(QStringLiteral("/run/noxel-dns")))
+        return;
+    const QString dns = dnsScript();
+    if (dns.isEmpty())
+        return;
+    QProcess restore;
+    restore.setProcessChannelMode(QProcess::MergedChannels);
+    restore.start(dns, {QStringLiteral("restore")});
+    if (!restore.waitForFinished(DnsRestoreMs))
+        restore.kill();
+    const QByteArray said = restore.readAll().trimmed();
+    if (!said.isEmpty())
+        d->log(QString::fromLocal8Bit(said));
 }
 
 void OpenVpn::setFeedback(ConnectionFeedback *feedback)

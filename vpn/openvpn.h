@@ -39,6 +39,10 @@ public:
     // Blocks until they have ended: seconds, half a minute at worst for a service
     // that is slow to stop. Call at start, before anything connects.
     void endLeftoverTunnel();
+    // Puts back the resolver configuration a tunnel killed without its down script
+    // left changed; as root only (the service does it for the others when it starts).
+    // Blocks for a moment. Call at start, after endLeftoverTunnel().
+    void restoreDns();
 
     // Who sets up a missing tun device with the user; without one, OpenVPN
     // waits until the device exists.

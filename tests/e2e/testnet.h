@@ -39,6 +39,9 @@ struct TestNet
     QString stealthConf;
     // The bare OpenVPN clients' credentials file: the user name, then the password.
     QString clientAuthFile;
+    // A name only the DNS server the VPN servers push knows, in the domain they push.
+    QString checkName;
+    QString checkAddress;
 
     static TestNet fromEnvironment()
     {
@@ -58,6 +61,8 @@ struct TestNet
         net.tcpConf = qEnvironmentVariable("CLIENT_TCP_CONF");
         net.stealthConf = qEnvironmentVariable("CLIENT_STEALTH_CONF");
         net.clientAuthFile = qEnvironmentVariable("CLIENT_AUTH_FILE");
+        net.checkName = qEnvironmentVariable("CHECK_NAME");
+        net.checkAddress = qEnvironmentVariable("CHECK_ADDRESS");
         return net;
     }
 
@@ -65,7 +70,8 @@ struct TestNet
     {
         return !script.isEmpty() && !id.isEmpty() && !dir.isEmpty() && !serverAddress.isEmpty() && stealthPort
             && !udpTunnelServer.isEmpty() && !tcpTunnelServer.isEmpty() && !user.isEmpty()
-            && !password.isEmpty() && QFileInfo::exists(udpConf) && QFileInfo::exists(tcpConf)
+            && !password.isEmpty() && !checkName.isEmpty() && !checkAddress.isEmpty()
+            && QFileInfo::exists(udpConf) && QFileInfo::exists(tcpConf)
             && QFileInfo::exists(stealthConf);
     }
 

@@ -14,6 +14,7 @@
 #include "logmanager.h"
 #include "openvpn.h"
 #include "pinghost.h"
+#include "processutils.h"
 #include "servervariables.h"
 #include "trafficmanager.h"
 #include "trafficstat.h"
@@ -39,10 +40,12 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
 #include <signal.h>
+#include <unistd.h>
 
 using State = VpnConnection::State;
 
@@ -92,10 +95,21 @@ QStringList interfaceNames(const QList<QNetworkInterface> &interfaces)
 
 // OpenVPN and stunnel processes in this network namespace ("pid name state"): the
 // servers live in another namespace, so whatever is found here was started by us.
+// "net:[inode]" of a process ("self" for this one); empty when unreadable. (A path
+// resolver would make "/proc/<pid>/ns/net:[inode]" of it, which differs for every pid.)
+QByteArray networkNamespace(const QString &pid)
+{
+    char target[64];
+    const ssize_t length = ::readlink(
+        QFile::encodeName(QStringLiteral("/proc/") + pid + QStringLiteral("/ns/net")).constData(), target,
+        sizeof target);
+    return length > 0 ? QByteArray(target, int(length)) : QByteArray();
+}
+
 QStringList tunnelProcesses()
 {
     QStringList found;
-    const QString ownNamespace = QFile::symLinkTarget(QStringLiteral("/proc/self/ns/net"));
+    const QByteArray ownNamespace = networkNamespace(QStringLiteral("self"));
     const QStringList pids = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &pid : pids) {
         bool isNumber = false;
@@ -119,13 +133,32 @@ QStringList tunnelProcesses()
         // else running in this namespace. Dead servers of an earlier network may
         // linger as zombies whose namespace can no longer be read.
         const bool child = fields.value(1).toLongLong() == QCoreApplication::applicationPid();
-        const QString processNamespace
-            = QFile::symLinkTarget(QStringLiteral("/proc/") + pid + QStringLiteral("/ns/net"));
+        const QByteArray processNamespace = networkNamespace(pid);
         if (!child && (processNamespace.isEmpty() || processNamespace != ownNamespace))
             continue;
         found << pid + QLatin1Char(' ') + name + QLatin1Char(' ') + state;
     }
     return found;
+}
+
+// The address the resolver of this namespace finds for a name; empty when none.
+QString resolve(const QString &name)
+{
+    QProcess getent;
+    getent.start(QStringLiteral("getent"), { QStringLiteral("ahostsv4"), name });
+    if (!getent.waitForFinished(30000)) {
+        getent.kill();
+        getent.waitForFinished();
+        return QString();
+    }
+    return QString::fromLatin1(getent.readAllStandardOutput()).section(QLatin1Char(' '), 0, 0).trimmed();
+}
+
+// This namespace's resolver configuration, byte for byte.
+QByteArray resolverConfiguration()
+{
+    QFile file(QStringLiteral("/etc/resolv.conf"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
 }
 
 // Files below root whose contents include secret.
@@ -452,6 +485,11 @@ void TestOpenVpn::connectAndDisconnect()
     QSignalSpy errors(client()->openVpn(), &OpenVpn::connectionError);
     QSignalSpy texts(client(), &VpnClient::vpnConnectionStateStringChanged);
 
+    // Names resolve through the tunnel only: the server's DNS server, in its domain.
+    const QByteArray resolver = resolverConfiguration();
+    const QString shortName = m_net.checkName.section(QLatin1Char('.'), 0, 0);
+    QCOMPARE(resolve(shortName), QString());
+
     QElapsedTimer timer;
     timer.start();
     QVERIFY(client()->connectToServer(m_server, configuration(protocol)));
@@ -504,6 +542,7 @@ void TestOpenVpn::connectAndDisconnect()
     checkTunnel(protocol);
     if (QTest::currentTestFailed())
         return;
+    QCOMPARE(resolve(shortName), m_net.checkAddress);
     bool counted = false;
     const QList<TrafficStat> traffic = client()->trafficManager()->takeStats();
     for (const TrafficStat &row : traffic)
@@ -560,6 +599,8 @@ void TestOpenVpn::connectAndDisconnect()
     QVERIFY(errors.isEmpty());
     QVERIFY(takeStats().isEmpty());
     checkNoSecretsLeft(managementPassword);
+    QCOMPARE(resolverConfiguration(), resolver);
+    QCOMPARE(resolve(shortName), QString());
 }
 
 void TestOpenVpn::wrongPassword_data()
@@ -784,13 +825,22 @@ void TestOpenVpn::destroyedWhileConnected()
 
 void TestOpenVpn::killedWhileConnected_data()
 {
-    connectAndDisconnect_data();
+    QTest::addColumn<Vpn::Protocol>("protocol");
+    // OpenVPN killed too, as in a crash of the machine's programs: no down script runs.
+    QTest::addColumn<bool>("openVpnKilled");
+    QTest::newRow("udp") << Vpn::OpenVpnUdp << false;
+    QTest::newRow("tcp") << Vpn::OpenVpnTcp << false;
+    QTest::newRow("stealth") << Vpn::OpenVpnStealth << false;
+    QTest::newRow("udp, OpenVPN killed too") << Vpn::OpenVpnUdp << true;
 }
 
-// A client killed with the tunnel up takes it along, and its next start connects.
+// A client killed with the tunnel up takes it along, and its next start connects; the
+// resolver is what it was before, at the latest once the client has started again.
 void TestOpenVpn::killedWhileConnected()
 {
     QFETCH(Vpn::Protocol, protocol);
+    QFETCH(bool, openVpnKilled);
+    const QByteArray resolver = resolverConfiguration();
     QProcess killed;
     QByteArray said;
     killed.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -800,17 +850,39 @@ void TestOpenVpn::killedWhileConnected()
         { QStringLiteral("--client"), QString::number(int(protocol)) });
     QTRY_VERIFY_WITH_TIMEOUT(said.contains("connected\n"), ConnectTimeout);
     QVERIFY(!tunInterfaces().isEmpty());
+    QVERIFY(resolverConfiguration() != resolver);
+    QList<qint64> openVpns;
+    for (const QString &process : tunnelProcesses()) {
+        if (openVpnKilled && process.section(QLatin1Char(' '), 1, 1) == QLatin1String("openvpn"))
+            openVpns << process.section(QLatin1Char(' '), 0, 0).toLongLong();
+    }
+    QCOMPARE(openVpns.isEmpty(), !openVpnKilled);
+    // Held still, so that the signal its parent's death sends it is never handled.
+    for (const qint64 pid : std::as_const(openVpns))
+        ::kill(pid_t(pid), SIGSTOP);
     ::kill(pid_t(killed.processId()), SIGKILL);
     QVERIFY(killed.waitForFinished(5000));
+    for (const qint64 pid : std::as_const(openVpns))
+        ::kill(pid_t(pid), SIGKILL);
     QTRY_VERIFY2_WITH_TIMEOUT(
         tunnelProcesses().isEmpty(), qPrintable(tunnelProcesses().join(QLatin1String(", "))), 10000);
     QTRY_VERIFY2_WITH_TIMEOUT(tunInterfaces().isEmpty(),
         qPrintable(interfaceNames(tunInterfaces()).join(QLatin1String(", "))), 5000);
 
+    // OpenVPN may still be saying goodbye when the tunnel has gone: its down script
+    // puts the resolver back after that.
+    if (openVpnKilled) {
+        QTRY_VERIFY_WITH_TIMEOUT(std::none_of(openVpns.cbegin(), openVpns.cend(), ProcessUtils::isRunning), 10000);
+        QVERIFY(resolverConfiguration() != resolver);
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(resolverConfiguration(), resolver, 10000);
+    }
+
     // The next start clears what the killed run kept on file.
     m_core.reset();
     createCore();
     QVERIFY(!QFileInfo::exists(managementPasswordFile()));
+    QCOMPARE(resolverConfiguration(), resolver);
     QVERIFY(client()->connectToServer(m_server, configuration(protocol)));
     QTRY_COMPARE_WITH_TIMEOUT(client()->state(), VpnConnection::Connected, ConnectTimeout);
     checkTunnel(protocol);

@@ -157,7 +157,8 @@ ca ca.crt\n<tls-auth>\nKEY\n</tls-auth>\nkey-direction 1
 management 127.0.0.1 1111 \"$config/management.pw\"\nmanagement-hold\nmanagement-query-passwords\n"
 check run_service
 check grep -q "stand-in openvpn ran" "$work/log/openvpn.log"
-check test "$(printf '%s ' $(cat "$work/args"))" = "--cd $work/run --config $work/run/config.ovpn --script-security 1 --nobind "
+dns=$(dirname "$(realpath "$service")")/noxel-dns
+check test "$(printf '%s ' $(cat "$work/args"))" = "--cd $work/run --config $work/run/config.ovpn --nobind --script-security 2 --up $dns --down $dns "
 check test "$(cat "$work/seen")" = "client
 dev \"tun\"
 proto \"udp\"
@@ -196,6 +197,17 @@ check grep -qx 'remote "127.0.0.1" "1081"' "$work/seen"
 refused "client\nup /tmp/evil.sh\n" "line 2: option 'up' is not allowed"
 check test -z "$(ls -A "$work/run")"
 check grep -q "line 2: option 'up' is not allowed" "$work/log/openvpn.log"
+
+# OpenVPN runs no DNS script someone else than root could have changed: scripts stay off.
+mkdir "$work/sbin"
+cp "$service" "$work/sbin/service" && cp "$dns" "$work/sbin/noxel-dns"
+chmod g+w "$work/sbin/noxel-dns"
+service=$work/sbin/service
+user_file config.ovpn "client\ndev tun\nremote vpn.example.com 1194
+management 127.0.0.1 1111 \"$config/management.pw\"\nmanagement-hold\nmanagement-query-passwords\n"
+check run_service
+check test "$(printf '%s ' $(cat "$work/args"))" = "--cd $work/run --config $work/run/config.ovpn --nobind --script-security 1 "
+check grep -q "the DNS servers of the VPN are not applied: $work/sbin/noxel-dns.*can be changed by others than root" "$work/out"
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
