@@ -1,19 +1,18 @@
 #pragma once
 
 #include <QApplication>
-#include <QSharedMemory>
 
-class QTcpServer;
+class QLocalServer;
 
 // The application object, which also keeps a second copy of the program from
-// running: the first instance holds a shared-memory guard and listens on a
-// loopback port, a later one hands its message over and exits.
+// running for the same user: the first instance holds a lock file in the user's
+// runtime folder and listens on a local socket beside it, a later one hands its
+// message over and exits. Other users of the machine have guards of their own.
 class SingleApplication : public QApplication
 {
     Q_OBJECT
 
 public:
-    static constexpr quint16 Port = 1825;
     static constexpr int TimeoutMs = 5000;
 
     SingleApplication(int &argc, char **argv, const QString &key);
@@ -35,10 +34,13 @@ private slots:
     void receiveMessage();
 
 private:
-    bool attachToLiveGuard();
+    // The user the guard's folder belongs to, this process's own user and root.
+    bool isTrusted(uint uid) const;
 
     bool running = false;
     QString key;
-    QSharedMemory sharedMemory;
-    QTcpServer *server = nullptr;
+    QString socketPath;
+    uint folderOwner = 0;
+    int lockFile = -1; // held with flock() while this is the first instance
+    QLocalServer *server = nullptr;
 };

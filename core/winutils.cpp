@@ -18,6 +18,7 @@
 
 #include <memory>
 
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,22 @@ constexpr int ServiceTimeoutMs = 30000;
 // systemd gives no wait hint; poll at this pace instead.
 constexpr int ServicePollMs = 250;
 constexpr int SystemctlTimeoutMs = 10000;
+
+// Whether an installed polkit action lets pkexec run this program (as the package
+// installs one for the client).
+bool hasPolkitAction(const QString &program)
+{
+    const QByteArray annotation = "<annotate key=\"org.freedesktop.policykit.exec.path\">"
+        + QFile::encodeName(program) + "</annotate>";
+    const QDir actions(QStringLiteral("/usr/share/polkit-1/actions"));
+    const QStringList policies = actions.entryList({QStringLiteral("*.policy")}, QDir::Files);
+    for (const QString &name : policies) {
+        QFile policy(actions.filePath(name));
+        if (policy.open(QIODevice::ReadOnly) && policy.readAll().contains(annotation))
+            return true;
+    }
+    return false;
+}
 
 struct SystemctlResult
 {
@@ -176,6 +193,9 @@ bool isRunningAsAdministrator()
 
 bool startElevated(const QString &filePath)
 {
+    const QString program = QFileInfo(filePath).absoluteFilePath();
+    if (hasPolkitAction(program))
+        return QProcess::startDetached(QStringLiteral("pkexec"), {program});
     // pkexec clears the environment; the copy needs the display and the user's
     // own folders so that it shows its window and keeps the same settings.
     QStringList arguments{QStringLiteral("env")};
@@ -186,8 +206,30 @@ bool startElevated(const QString &filePath)
         if (qEnvironmentVariableIsSet(name))
             arguments << QString::fromLatin1(name) + QLatin1Char('=') + qEnvironmentVariable(name);
     }
-    arguments << QFileInfo(filePath).absoluteFilePath();
+    arguments << program;
     return QProcess::startDetached(QStringLiteral("pkexec"), arguments);
+}
+
+void adoptInvokingUser()
+{
+    bool ok = false;
+    const uint uid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
+    if (!ok || uid == 0 || ::geteuid() != 0)
+        return;
+    // getpwuid() answers in one buffer it reuses.
+    const struct passwd *entry = ::getpwuid(0);
+    const QByteArray rootHome = entry ? QByteArray(entry->pw_dir) : QByteArray();
+    entry = ::getpwuid(uid);
+    if (!entry || rootHome.isEmpty())
+        return;
+    // A HOME handed over on the command line stays; pkexec's own is root's.
+    if (qgetenv("HOME") == rootHome)
+        qputenv("HOME", QByteArray(entry->pw_dir));
+    const QByteArray runtime = "/run/user/" + QByteArray::number(uid);
+    if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR") && QFileInfo(QString::fromLatin1(runtime)).isDir())
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    if (!qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") && QFileInfo::exists(QString::fromLatin1(runtime + "/bus")))
+        qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + runtime + "/bus");
 }
 
 ServiceState serviceState(const QString &name)

@@ -23,7 +23,13 @@ enum ServiceState {
 
 CORE_EXPORT bool isRunningAsAdministrator();
 // Relaunches filePath with root rights through pkexec; true when pkexec started.
+// An installed polkit action that names the program lets it run as it is (its
+// policy keeps the display); otherwise the display and the user's folders are
+// handed over on the command line.
 CORE_EXPORT bool startElevated(const QString &filePath);
+// In a copy pkexec started as root: the folders and the session bus of the user who
+// asked (PKEXEC_UID), where pkexec left root's. Call before anything reads them.
+CORE_EXPORT void adoptInvokingUser();
 
 CORE_EXPORT ServiceState serviceState(const QString &name);
 CORE_EXPORT bool isServiceStarted(const QString &name);

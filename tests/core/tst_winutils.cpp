@@ -16,6 +16,7 @@
 
 #include <memory>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -128,6 +129,8 @@ private slots:
     void networkInterfaceName_data();
     void networkInterfaceName();
     void administrator();
+    void adoptInvokingUser_data();
+    void adoptInvokingUser();
     void loopbackPortListening();
 
 private:
@@ -530,6 +533,44 @@ void TestWinUtils::loopbackPortListening()
     QTcpServer anyAddress;
     QVERIFY(anyAddress.listen(QHostAddress::AnyIPv6));
     QVERIFY(!WinUtils::isLoopbackPortListening(anyAddress.serverPort()));
+}
+
+void TestWinUtils::adoptInvokingUser_data()
+{
+    QTest::addColumn<QByteArray>("pkexecUid");
+    QTest::addColumn<QByteArray>("home");
+    QTest::addColumn<bool>("adopted");
+    const QByteArray rootHome = getpwuid(0)->pw_dir;
+    QTest::newRow("pkexec's root home") << QByteArray("65534") << rootHome << true;
+    QTest::newRow("home handed over") << QByteArray("65534") << QByteArray("/home/someone") << false;
+    QTest::newRow("not from pkexec") << QByteArray() << rootHome << false;
+    QTest::newRow("root asked") << QByteArray("0") << rootHome << false;
+    QTest::newRow("no number") << QByteArray("65534x") << rootHome << false;
+}
+
+// A copy started by pkexec keeps the settings of the user who asked, not root's.
+void TestWinUtils::adoptInvokingUser()
+{
+    QFETCH(QByteArray, pkexecUid);
+    QFETCH(QByteArray, home);
+    QFETCH(bool, adopted);
+    if (geteuid() != 0)
+        QSKIP("only a copy running as root takes the folders of the user who asked");
+    const QByteArray ownHome = qgetenv("HOME");
+    const QByteArray ownUid = qgetenv("PKEXEC_UID");
+    qputenv("HOME", home);
+    if (pkexecUid.isEmpty())
+        qunsetenv("PKEXEC_UID");
+    else
+        qputenv("PKEXEC_UID", pkexecUid);
+    WinUtils::adoptInvokingUser();
+    const QByteArray result = qgetenv("HOME");
+    qputenv("HOME", ownHome);
+    if (ownUid.isEmpty())
+        qunsetenv("PKEXEC_UID");
+    else
+        qputenv("PKEXEC_UID", ownUid);
+    QCOMPARE(result, adopted ? QByteArray(getpwuid(65534)->pw_dir) : home);
 }
 
 QTEST_GUILESS_MAIN(TestWinUtils)

@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QTextStream>
 
-#include <sys/ipc.h>
-#include <sys/sem.h>
-#include <sys/shm.h>
+#include <QDirIterator>
+
+#include <unistd.h>
 
 Sandbox::Sandbox()
 {
@@ -32,12 +32,6 @@ Sandbox::Sandbox()
         folder(QStringLiteral("bin")) + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
     for (const char *name : { "NOXEL_DEBUG", "DISPLAY", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS" })
         env.remove(QString::fromLatin1(name));
-}
-
-Sandbox::~Sandbox()
-{
-    if (dir.isValid())
-        removeLeftoverIpcObjects();
 }
 
 bool Sandbox::isValid() const
@@ -104,30 +98,32 @@ bool Sandbox::addProgram(const QString &name, const QByteArray &script)
     return file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
+QString Sandbox::runtimeFolder() const
+{
+    return folder(QStringLiteral("runtime"));
+}
+
+QString Sandbox::socketPath(const QString &key) const
+{
+    return runtimeFolder() + QLatin1Char('/') + key + QStringLiteral(".socket");
+}
+
+bool Sandbox::giveTo(uid_t uid, gid_t gid) const
+{
+    // The sandbox itself stays the test's; the other user only passes through it.
+    if (!QFile::setPermissions(dir.path(),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther))
+        return false;
+    QDirIterator it(dir.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        if (::lchown(QFile::encodeName(it.next()).constData(), uid, gid) != 0)
+            return false;
+    }
+    return true;
+}
+
 QString Sandbox::folder(const QString &name) const
 {
     return dir.path() + QLatin1Char('/') + name;
-}
-
-void Sandbox::removeLeftoverIpcObjects() const
-{
-    // Qt keys its System V objects with ftok() on a file per object in the temporary
-    // folder. An instance that exits normally removes them; a killed one cannot.
-    const QDir tmp(folder(QStringLiteral("tmp")));
-    const QStringList files = tmp.entryList({ QStringLiteral("qipc_*") }, QDir::Files);
-    for (const QString &name : files) {
-        const key_t key = ::ftok(QFile::encodeName(tmp.filePath(name)).constData(), 'Q');
-        if (key == -1)
-            continue;
-        if (name.startsWith(QLatin1String("qipc_sharedmemory_"))) {
-            const int id = ::shmget(key, 0, 0);
-            struct shmid_ds status = {};
-            if (id != -1 && ::shmctl(id, IPC_STAT, &status) == 0 && status.shm_nattch == 0)
-                ::shmctl(id, IPC_RMID, nullptr);
-        } else if (name.startsWith(QLatin1String("qipc_systemsem_"))) {
-            const int id = ::semget(key, 0, 0);
-            if (id != -1)
-                ::semctl(id, 0, IPC_RMID);
-        }
-    }
 }

@@ -5,18 +5,16 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <sys/types.h>
+
 // A throw-away world for the programs one test starts: their own home, settings,
 // data, runtime and temporary folders. Processes that should meet each other's
-// single-instance guard must share one sandbox, because the guard's native key
-// depends on the temporary folder.
-//
-// Destroy it only after its processes have ended: it then removes the System V
-// objects a killed instance left behind, which outlive the folder otherwise.
+// single-instance guard must share one sandbox, because the guard lives in the
+// runtime folder.
 class Sandbox
 {
 public:
     Sandbox();
-    ~Sandbox();
 
     bool isValid() const;
     QString path() const;
@@ -25,6 +23,9 @@ public:
     // $XDG_CONFIG_HOME/Noxel/Noxel.conf and $XDG_CONFIG_HOME/autostart/noxel.desktop.
     QString settingsFileName() const;
     QString autoStartFileName() const;
+    // $XDG_RUNTIME_DIR, and the socket an instance guarded with `key` listens on.
+    QString runtimeFolder() const;
+    QString socketPath(const QString &key) const;
 
     // Replaces the preferences file with these lines of its [General] section.
     bool writeSettings(const QStringList &generalLines) const;
@@ -35,9 +36,11 @@ public:
     // for a program they must not really run.
     bool addProgram(const QString &name, const QByteArray &script);
 
+    // Hands the folders to another user, whose programs the test starts.
+    bool giveTo(uid_t uid, gid_t gid) const;
+
 private:
     QString folder(const QString &name) const;
-    void removeLeftoverIpcObjects() const;
 
     QTemporaryDir dir;
     QProcessEnvironment env;

@@ -1,13 +1,13 @@
 // The program's entry as a user meets it: `noxel` started while another instance
-// runs, and the first start's autostart set-up. A later start is checked against
-// singleapp_probe holding the program's own guard key, which shows the exact bytes
-// handed over.
+// runs, the first start's autostart set-up, and the command line. A later start is
+// checked against singleapp_probe holding the program's own guard key, which shows
+// the exact bytes handed over.
 
 #include "childprocess.h"
-#include "fixedport.h"
-#include "loopbackclient.h"
+#include "instanceclient.h"
 #include "sandbox.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -42,6 +42,10 @@ private slots:
     void laterStartLeavesRunningProgram();
     void firstStartSetsUpAutoStart_data();
     void firstStartSetsUpAutoStart();
+    void commandLineAnsweredWithoutDisplay_data();
+    void commandLineAnsweredWithoutDisplay();
+    void acceptedOptionsStart_data();
+    void acceptedOptionsStart();
 };
 
 void TestProgramEntry::initTestCase()
@@ -54,7 +58,6 @@ void TestProgramEntry::initTestCase()
 void TestProgramEntry::init()
 {
     QTest::failOnWarning(QRegularExpression(QStringLiteral("QProcess: Destroyed while process")));
-    NOXEL_WAIT_FOR_FIXED_PORT(LoopbackClient::Port);
 }
 
 void TestProgramEntry::laterStartHandsOverAndExits_data()
@@ -70,6 +73,13 @@ void TestProgramEntry::laterStartHandsOverAndExits_data()
     QTest::newRow("two files") << QStringList { TapVersion }
                                << QStringList { file, QStringLiteral("/tmp/other.ovpn") } << file;
     // Elevation is for a program that goes on running; a later start only hands over.
+    // The autostart entry's option is no file.
+    QTest::newRow("autostart option")
+        << QStringList { TapVersion } << QStringList { QStringLiteral("-l") } << QStringLiteral("PING");
+    // Qt takes its options and their values before the file is looked for.
+    QTest::newRow("Qt option with a value, then a file")
+        << QStringList { TapVersion }
+        << QStringList { QStringLiteral("-style"), QStringLiteral("fusion"), file } << file;
     QTest::newRow("run_elevated set") << QStringList { TapVersion, QStringLiteral("run_elevated=true") }
                                       << QStringList() << QStringLiteral("PING");
 }
@@ -115,7 +125,7 @@ void TestProgramEntry::laterStartLeavesRunningProgram()
 
     ChildProcess first(sandbox.environment());
     QVERIFY(first.start(Program));
-    QVERIFY(LoopbackClient::waitUntilServing(10000));
+    QVERIFY(InstanceClient::waitUntilServing(sandbox.socketPath(ProgramKey), 10000));
 
     ChildProcess later(sandbox.environment());
     QElapsedTimer clock;
@@ -127,7 +137,7 @@ void TestProgramEntry::laterStartLeavesRunningProgram()
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
 
     QVERIFY(first.isRunning());
-    QVERIFY(LoopbackClient::waitUntilServing(5000));
+    QVERIFY(InstanceClient::waitUntilServing(sandbox.socketPath(ProgramKey), 5000));
     QVERIFY(first.isRunning());
 }
 
@@ -157,7 +167,7 @@ void TestProgramEntry::firstStartSetsUpAutoStart()
     ChildProcess first(sandbox.environment());
     QVERIFY(first.start(Program));
     // Serving messages means the start-up is behind it.
-    QVERIFY(LoopbackClient::waitUntilServing(10000));
+    QVERIFY(InstanceClient::waitUntilServing(sandbox.socketPath(ProgramKey), 10000));
     QVERIFY(first.isRunning());
 
     QCOMPARE(sandbox.setting(QStringLiteral("auto_start")), autoStart);
@@ -171,6 +181,87 @@ void TestProgramEntry::firstStartSetsUpAutoStart()
     QCOMPARE(exec.size(), 1);
     QVERIFY2(exec.first().endsWith(QLatin1String(" -l")), qPrintable(exec.first()));
     QVERIFY2(exec.first().contains(QFileInfo(Program).absoluteFilePath()), qPrintable(exec.first()));
+}
+
+void TestProgramEntry::commandLineAnsweredWithoutDisplay_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("firstLine");
+    QTest::addColumn<QByteArrayList>("errors");
+
+    const QByteArray usage = "Usage: noxel [options] [file]";
+    QTest::newRow("--help") << QStringList { QStringLiteral("--help") } << 0 << usage << QByteArrayList();
+    QTest::newRow("-h after a Qt option and a file") << QStringList { QStringLiteral("-style"),
+        QStringLiteral("fusion"), QStringLiteral("/tmp/a.ovpn"), QStringLiteral("-h") }
+                                                     << 0 << usage << QByteArrayList();
+    QTest::newRow("--version") << QStringList { QStringLiteral("--version") } << 0
+                               << QByteArray("Noxel 2.3.1") << QByteArrayList();
+    QTest::newRow("-v with the autostart option")
+        << QStringList { QStringLiteral("-l"), QStringLiteral("-v") } << 0 << QByteArray("Noxel 2.3.1")
+        << QByteArrayList();
+    QTest::newRow("unknown option") << QStringList { QStringLiteral("--frobnicate") } << 2 << QByteArray()
+                                    << QByteArrayList { "noxel: unknown option '--frobnicate'",
+                                           "Try 'noxel --help'." };
+    QTest::newRow("unknown option before --help")
+        << QStringList { QStringLiteral("/tmp/a.ovpn"), QStringLiteral("-x"), QStringLiteral("--help") } << 2
+        << QByteArray() << QByteArrayList { "noxel: unknown option '-x'", "Try 'noxel --help'." };
+}
+
+void TestProgramEntry::commandLineAnsweredWithoutDisplay()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, firstLine);
+    QFETCH(QByteArrayList, errors);
+
+    Sandbox sandbox;
+    QVERIFY(sandbox.isValid());
+    QVERIFY(sandbox.writeSettings({ TapVersion }));
+    QProcessEnvironment environment = sandbox.environment();
+    // No display of any kind: a program that opened one would abort.
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(Program, arguments);
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), exitCode);
+    const QByteArrayList output = program.readAllStandardOutput().split('\n');
+    QCOMPARE(output.first(), firstLine);
+    QByteArrayList errorLines = program.readAllStandardError().split('\n');
+    errorLines.removeAll(QByteArray());
+    QCOMPARE(errorLines, errors);
+    // Answered before the program set anything up, the guard included.
+    QCOMPARE(QDir(sandbox.runtimeFolder()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    QVERIFY(sandbox.setting(QStringLiteral("auto_start")).isNull());
+}
+
+void TestProgramEntry::acceptedOptionsStart_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+
+    // What the autostart entry passes.
+    QTest::newRow("-l") << QStringList { QStringLiteral("-l") };
+    QTest::newRow("Qt options") << QStringList { QStringLiteral("-style"), QStringLiteral("fusion"),
+        QStringLiteral("-reverse"), QStringLiteral("--platform"), QStringLiteral("offscreen") };
+    // What a session manager passes when it restores the program.
+    QTest::newRow("-session") << QStringList { QStringLiteral("-session"), QStringLiteral("10d2c3") };
+    QTest::newRow("a file") << QStringList { QStringLiteral("/tmp/a.ovpn") };
+}
+
+void TestProgramEntry::acceptedOptionsStart()
+{
+    QFETCH(QStringList, arguments);
+
+    Sandbox sandbox;
+    QVERIFY(sandbox.isValid());
+    QVERIFY(sandbox.writeSettings({ TapVersion }));
+    ChildProcess program(sandbox.environment());
+    QVERIFY(program.start(Program, arguments));
+    QVERIFY(InstanceClient::waitUntilServing(sandbox.socketPath(ProgramKey), 10000));
+    QVERIFY(program.isRunning());
 }
 
 QTEST_GUILESS_MAIN(TestProgramEntry)

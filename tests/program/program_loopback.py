@@ -22,8 +22,8 @@ import xml.etree.ElementTree as ET
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source folder
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from programharness import (SKIP_STATUS, Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
-                            Simulator, command_line, fixed_port_taken, install_signal_handlers,
+from programharness import (Checks, Client, ClientHome, Failure, Interrupted,  # noqa: E402
+                            Simulator, command_line, install_signal_handlers,
                             make_work_folder, remove_work_folder, say, set_time_limit, sha1)
 
 QUIT_TIMEOUT = 5
@@ -65,13 +65,6 @@ def main():
     args = parser.parse_args()
     install_signal_handlers()
     set_time_limit(args.time_limit)
-    # The client's single-instance port: with another program on it, the client would
-    # hand over to that one and end.
-    taken = fixed_port_taken(1825)
-    if taken:
-        say("SKIP: " + taken)
-        return SKIP_STATUS
-
     checks = Checks()
     interrupted = 0
     work = make_work_folder("noxel-program-")

@@ -126,37 +126,6 @@ def wait_for(predicate, timeout, interval=0.1):
         time.sleep(interval)
 
 
-def fixed_port_taken(port, timeout=30):
-    """None once 127.0.0.1:port can be bound, waiting up to timeout seconds; otherwise
-    why not, naming the holder as ss sees it. The client's fixed ports may be held by
-    something that is none of the test's business (a client someone runs, another
-    checkout's tests): the test then skips rather than fails (the C++ tests do the same
-    through tests/support/fixedport.h)."""
-    import socket
-
-    def free():
-        probe = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        try:
-            probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-            probe.bind(("127.0.0.1", port))
-            probe.listen(1)
-            return True
-        except OSError:
-            return False
-        finally:
-            probe.close()
-
-    if wait_for(free, timeout, interval=0.05):
-        return None
-    try:
-        holders = subprocess.run(["ss", "-Hltnp", "sport = :%d" % port], capture_output=True, text=True,
-                                 timeout=10).stdout.strip()
-    except (OSError, subprocess.SubprocessError):
-        holders = ""
-    return "127.0.0.1:%d stayed taken for %d s, by %s" % (
-        port, timeout, " ".join(re.findall(r'users:\(\(.*?\)\)', holders)) or "an unknown holder")
-
-
 class Simulator:
     """The provider simulator as a child process, optionally inside a network namespace."""
 
@@ -385,8 +354,8 @@ class ClientHome:
             "XDG_DATA_HOME": self.data,
             "XDG_CACHE_HOME": self.cache,
             "XDG_RUNTIME_DIR": self.runtime,
-            # The single-instance guard's key file lives in the temporary folder:
-            # a client started by a user elsewhere on the machine is not "this" program.
+            # The single-instance guard lives in XDG_RUNTIME_DIR (above): a client of
+            # the machine's own user session is not "this" program.
             "TMPDIR": self.tmp,
             "NOXEL_SYSTEM_CONFIG_DIR": self.system,
             "NOXEL_API_ADDRESSES": api_address,

@@ -2,12 +2,12 @@
 
 #include <QString>
 
-// The program's fixed loopback ports (1825 for the single-instance channel, 1111 for
-// OpenVPN's management interface, 1081 for stunnel) may be held by something that is
-// none of the test's business: a client someone runs, the demo, the tests of another
-// checkout. ctest's locks only keep the tests of one run apart. A test that needs such a
-// port waits a while for it and then skips, naming the holder, instead of failing for a
-// reason that is not in the code; a holder of the test's own making still fails it.
+// The program's fixed loopback ports (1111 for OpenVPN's management interface, 1081 for
+// stunnel) may be held by something that is none of the test's business: a client someone
+// runs, the demo, the tests of another checkout. ctest's locks only keep the tests of one
+// run apart. A test that needs such a port waits a while for it and then skips, naming the
+// holder, instead of failing for a reason that is not in the code; a holder of the test's
+// own making still fails it.
 namespace FixedPort {
 
 struct Wait
