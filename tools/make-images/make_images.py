@@ -4,7 +4,8 @@
 Writes, under the resources folder:
 - countries/<size>x<size>_<code>.png (code: lower-case ISO 3166 alpha-2, plus
   "blank" for a neutral flag) and images/stealth<size>.png, sizes 16, 24 and 32;
-- images/app/<size>_app.png, the application's mark (sizes 16 to 64), and
+- images/app/<size>_app.png, the application's mark (sizes 16 to 256; the two
+  largest only for the desktop's icon theme), and
   images/logo.png and images/logo@2x.png, the mark with the word, 44 and 88 px high;
 - images/toolbar/<size>x<size>_<name>.png, the tab pictograms;
 - images/login.png and images/login@2x.png, the sign-in picture (a person with a
@@ -1066,7 +1067,7 @@ def write_client_pictures(root):
     def save(name, pixels):
         write_png(os.path.join(root, name), len(pixels[0]), len(pixels), pixels)
 
-    for size in (16, 20, 24, 32, 48, 64):
+    for size in (16, 20, 24, 32, 48, 64, 128, 256):
         save("images/app/%d_app.png" % size, app_icon(size))
     save("images/logo.png", logo(44))
     save("images/logo@2x.png", logo(88))
