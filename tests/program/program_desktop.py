@@ -51,7 +51,8 @@ OPENVPN = "/usr/sbin/openvpn"
 STEP_TIMEOUT = 20
 CONNECT_TIMEOUT = 60
 QUIT_TIMEOUT = 30
-NEEDED = ("TESTNET_DIR", "SERVER_NS", "CLIENT_NS", "API_ADDRESS", "UDP_TUNNEL_SERVER", "TCP_TUNNEL_SERVER")
+NEEDED = ("TESTNET_DIR", "SERVER_NS", "CLIENT_NS", "API_ADDRESS", "UDP_TUNNEL_SERVER", "TCP_TUNNEL_SERVER",
+          "CHECK_NAME", "CHECK_ADDRESS")
 # Line 1 of the provider's profile; the service's refusal names it.
 HOSTILE = [
     ('"plugin" /tmp/noxel-desktop-road.so', "line 1: option 'plugin' is not allowed"),
@@ -247,8 +248,20 @@ def main():
             checks.check(not warnings, "%s: the client's log shows no warning that betrays a bug" % what,
                          "\n".join(warnings))
 
+        def resolver():
+            with open("/etc/resolv.conf", "rb") as f:
+                return f.read()
+
+        def resolved(name):
+            return run(["getent", "ahostsv4", name])[1].split(" ")[0].strip()
+
+        resolver_before = resolver()
+
         def nothing_left(what, after):
             state = wait_for(lambda: unit_state().strip() in ("inactive", "failed") and unit_state(), STEP_TIMEOUT)
+            restored = wait_for(lambda: resolver() == resolver_before, STEP_TIMEOUT)
+            checks.check(restored, "%s: the resolver configuration is what it was, byte for byte" % what,
+                         resolver().decode(errors="replace"))
             _, calls = records(after)
             checks.check(bool(state), "%s: the unit has stopped" % what, unit_state())
             password = os.path.join(home.openvpn_config, "management.pw")
@@ -288,6 +301,10 @@ def main():
                              "%s: the tunnel's server %s answers pings through the tun device" % (protocol,
                                                                                                  tunnel_server),
                              route + output)
+                # The unit's OpenVPN applies the server's DNS server and domain.
+                address = resolved(env["CHECK_NAME"].split(".")[0])
+                checks.check(address == env["CHECK_ADDRESS"], "%s: names resolve through the tunnel's DNS server"
+                             % protocol, address + "\n" + resolver().decode(errors="replace"))
             except Failure as failure:
                 checks.fail("%s: %s" % (protocol, failure))
             mark, _ = records(0)
