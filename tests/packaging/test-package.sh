@@ -131,7 +131,7 @@ action = ET.parse("/usr/share/polkit-1/actions/com.noxel.client.policy").find("a
 notes = {a.get("key"): a.text for a in action.findall("annotate")}
 assert action.get("id") == "com.noxel.client.run-elevated"
 assert notes["org.freedesktop.policykit.exec.path"] == "/usr/bin/noxel"
-assert action.find("defaults/allow_active").text == "auth_admin_keep"
+assert action.find("defaults/allow_active").text == "auth_admin"
 EOF
 rule=/usr/share/polkit-1/rules.d/50-noxel-openvpn-service.rules
 grep -q '"NoxelOpenVPNService.service"' "$rule" 2>/dev/null || fail "the polkit rule for the service is missing"
