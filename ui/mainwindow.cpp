@@ -205,6 +205,12 @@ MainWindow::MainWindow(Core *core)
     connect(d->headPanel, &HeadPanel::connectButtonClicked, d->connectionPanel, &ConnectionPanel::connectButtonClicked);
     connect(d->debugAction, &QAction::triggered, this, &MainWindow::showDebug);
 
+    // The session's first requests go out as soon as the event loop runs: they wait on
+    // the network, not on the window. The rest waits until the window is up.
+    QTimer::singleShot(0, core, [core] {
+        core->requestVariables();
+        core->login();
+    });
     QTimer::singleShot(100, this, &MainWindow::afterInitialization);
 }
 
@@ -242,9 +248,7 @@ void MainWindow::afterInitialization()
     configurationChanged();
     raise();
     activateWindow();
-    // The session starts once the window is up: variables, login, then the wizard.
-    d->core->requestVariables();
-    d->core->login();
+    // Variables and the login are on their way (see the constructor); the wizard now.
     d->core->checkWizard();
     // Where the desktop has no tray, Qt's tray icon would only complain.
     QTimer::singleShot(0, this, [this] {
