@@ -556,20 +556,20 @@ void TestWinUtils::adoptInvokingUser()
     QFETCH(bool, adopted);
     if (geteuid() != 0)
         QSKIP("only a copy running as root takes the folders of the user who asked");
+    const auto setUid = [](const QByteArray &uid) {
+        if (uid.isEmpty())
+            qunsetenv("PKEXEC_UID");
+        else
+            qputenv("PKEXEC_UID", uid);
+    };
     const QByteArray ownHome = qgetenv("HOME");
     const QByteArray ownUid = qgetenv("PKEXEC_UID");
     qputenv("HOME", home);
-    if (pkexecUid.isEmpty())
-        qunsetenv("PKEXEC_UID");
-    else
-        qputenv("PKEXEC_UID", pkexecUid);
+    setUid(pkexecUid);
     WinUtils::adoptInvokingUser();
     const QByteArray result = qgetenv("HOME");
     qputenv("HOME", ownHome);
-    if (ownUid.isEmpty())
-        qunsetenv("PKEXEC_UID");
-    else
-        qputenv("PKEXEC_UID", ownUid);
+    setUid(ownUid);
     QCOMPARE(result, adopted ? QByteArray(getpwuid(65534)->pw_dir) : home);
 }
 
