@@ -20,7 +20,7 @@ done
 
 export DEBIAN_FRONTEND=noninteractive
 # The package has a build folder of its own, whatever the build under test uses.
-export NOXEL_BUILD_DIR=${NOXEL_PACKAGE_BUILD_DIR:-$(dirname "$top")/build-package}
+export NOXEL_BUILD_DIR=${NOXEL_PACKAGE_BUILD_DIR:-$top/build-package}
 unset NOXEL_API_CERTIFICATE NOXEL_DEMO_PACKAGE
 
 work=$(mktemp -d)
