@@ -149,9 +149,8 @@ bool PlatformManager::initializePlatform(LogManager *log)
 
 void PlatformManager::cleanupPlatform()
 {
-    bool ok = false;
-    const uint uid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
-    if (!ok || !WinUtils::isRunningAsAdministrator() || uid == 0)
+    const uint uid = WinUtils::invokingUserId();
+    if (uid == 0)
         return;
     const struct passwd *user = getpwuid(uid);
     if (!user)

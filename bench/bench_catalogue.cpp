@@ -225,15 +225,11 @@ private:
 int main(int argc, char *argv[])
 {
     QTemporaryDir home;
-    if (!Benchmark::useTemporaryHome(home)) {
+    if (!Benchmark::setUpProgram(home)) {
         std::fprintf(stderr, "bench_catalogue: no temporary home\n");
         return 1;
     }
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));
-    QCoreApplication::setApplicationName(QStringLiteral("Noxel"));
 
     bool ok = true;
     {

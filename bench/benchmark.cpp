@@ -1,5 +1,6 @@
 #include "benchmark.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,7 +48,7 @@ void Benchmark::report(const char *name, const Timing &timing)
     std::fflush(stdout);
 }
 
-bool Benchmark::useTemporaryHome(const QTemporaryDir &home)
+bool Benchmark::setUpProgram(const QTemporaryDir &home)
 {
     if (!home.isValid())
         return false;
@@ -59,5 +60,9 @@ bool Benchmark::useTemporaryHome(const QTemporaryDir &home)
     QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     QStandardPaths::setTestModeEnabled(true);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QCoreApplication::setOrganizationName(QStringLiteral("Noxel"));
+    QCoreApplication::setApplicationName(QStringLiteral("Noxel"));
     return true;
 }

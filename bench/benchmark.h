@@ -21,9 +21,11 @@ public:
     // After one untimed run of each; `prepare` runs untimed before every run of either.
     static Timing measure(int repetitions, const std::function<void()> &prepare, const std::function<void()> &job,
                           const std::function<void()> &baseline);
-    // Makes the temporary folder the home of the program's settings, data and runtime
-    // folders; to be called before the application object fixes its folders.
-    static bool useTemporaryHome(const QTemporaryDir &home);
+    // Sets up a benchmark that runs the program's own objects: the temporary folder as
+    // the home of its settings, data and runtime folders, the program's names, and the
+    // offscreen platform unless another is chosen. To be called before the application
+    // object fixes its folders.
+    static bool setUpProgram(const QTemporaryDir &home);
     // Prints "name: X ms, baseline Y ms, ratio Z".
     static void report(const char *name, const Timing &timing);
 

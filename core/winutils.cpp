@@ -210,11 +210,17 @@ bool startElevated(const QString &filePath)
     return QProcess::startDetached(QStringLiteral("pkexec"), arguments);
 }
 
-void adoptInvokingUser()
+uint invokingUserId()
 {
     bool ok = false;
     const uint uid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
-    if (!ok || uid == 0 || ::geteuid() != 0)
+    return ok && isRunningAsAdministrator() ? uid : 0;
+}
+
+void adoptInvokingUser()
+{
+    const uint uid = invokingUserId();
+    if (uid == 0)
         return;
     // getpwuid() answers in one buffer it reuses.
     const struct passwd *entry = ::getpwuid(0);

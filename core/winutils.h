@@ -27,8 +27,11 @@ CORE_EXPORT bool isRunningAsAdministrator();
 // policy keeps the display); otherwise the display and the user's folders are
 // handed over on the command line.
 CORE_EXPORT bool startElevated(const QString &filePath);
+// The user who asked pkexec for this copy running as root (PKEXEC_UID); 0 when this
+// is no such copy.
+CORE_EXPORT uint invokingUserId();
 // In a copy pkexec started as root: the folders and the session bus of the user who
-// asked (PKEXEC_UID), where pkexec left root's. Call before anything reads them.
+// asked, where pkexec left root's. Call before anything reads them.
 CORE_EXPORT void adoptInvokingUser();
 
 CORE_EXPORT ServiceState serviceState(const QString &name);
