@@ -5,6 +5,8 @@
 
 #include <QXmlStreamWriter>
 
+#include <utility>
+
 void VpnServersRequest::writeBody(QXmlStreamWriter &writer) const
 {
     writer.writeEmptyElement(QStringLiteral("vpn-servers"));
@@ -23,4 +25,9 @@ bool VpnServersRequest::readBody(QXmlStreamReader &reader)
 QList<VpnServer> VpnServersRequest::servers() const
 {
     return list;
+}
+
+QList<VpnServer> VpnServersRequest::takeServers()
+{
+    return std::exchange(list, {});
 }

@@ -14,6 +14,8 @@ public:
     void writeBody(QXmlStreamWriter &writer) const override;
     bool readBody(QXmlStreamReader &reader) override;
     QList<VpnServer> servers() const;
+    // Hands the list over, leaving none here.
+    QList<VpnServer> takeServers();
 
 private:
     QList<VpnServer> list;

@@ -3,13 +3,13 @@
 #include "constants.h"
 #include "dbutils.h"
 #include "logmanager.h"
+#include "sqlitestatement.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFutureWatcher>
 #include <QHash>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -17,12 +17,18 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 
+#include <sqlite3.h>
+
+#include <memory>
+
 namespace {
 
-const QString ServerColumns = QStringLiteral(
-    "server_id, server_uid, server_host, server_address, location_name, location_lng, location_lat, country_code, "
-    "country_name, server_ping, server_distance, server_connection_ts, server_update_ts");
-const QString StatColumns = QStringLiteral("server_uid, stat_proto, stat_status, stat_ping, stat_cap, stat_text, stat_ts");
+const QString ServerColumns
+    = QStringLiteral("server_id, server_uid, server_host, server_address, location_name, location_lng, "
+                     "location_lat, country_code, "
+                     "country_name, server_ping, server_distance, server_connection_ts, server_update_ts");
+const QString StatColumns
+    = QStringLiteral("server_uid, stat_proto, stat_status, stat_ping, stat_cap, stat_text, stat_ts");
 const QString TrafficColumns = QStringLiteral("stat_date, server_uid, stat_proto, stat_up, stat_down");
 
 VpnServer serverFromRow(const QSqlQuery &query)
@@ -57,104 +63,172 @@ struct StoredServers
     QString error;
 };
 
-// Stores a fresh server list in one transaction of the connection: known servers are
-// updated, new ones added and given their row ids, the rest hidden. On a failure
-// nothing is changed and error says why.
-bool writeServers(QSqlDatabase db, QList<VpnServer> &servers, QString *error)
+// What the database holds of one server of a fresh list.
+struct StoredServer
 {
-    const auto failed = [error](const QString &what, const QSqlError &cause) {
-        *error = QStringLiteral("Database: %1 failed: %2").arg(what, cause.text());
+    qint64 id = 0;
+    int ping = 0;
+    qint64 pingTime = 0;
+    bool found = false;
+    bool visible = false;
+    // Stored, shown, and listed by the provider just as now: nothing to write.
+    bool unchanged = false;
+};
+
+bool sameListing(const VpnServer &server, const SqliteStatement &row)
+{
+    const Location location = server.location();
+    const Country country = server.country();
+    return row.text(2) == server.host() && row.text(3) == server.address() && row.text(4) == location.name()
+        && row.real(5) == location.coord().lng() && row.real(6) == location.coord().lat()
+        && row.text(7) == country.code() && row.text(8) == country.name();
+}
+
+bool sameListing(const VpnServer &server, const VpnServer &other)
+{
+    return server.host() == other.host() && server.address() == other.address()
+        && server.location().name() == other.location().name()
+        && server.location().coord().lng() == other.location().coord().lng()
+        && server.location().coord().lat() == other.location().coord().lat()
+        && server.country().code() == other.country().code()
+        && server.country().name() == other.country().name();
+}
+
+// Binds the provider's listing of a server as the first eight parameters.
+void bindListing(
+    SqliteStatement &statement, const VpnServer &server, const Location &location, const Country &country)
+{
+    statement.bind(1, server.host());
+    statement.bind(2, server.address());
+    statement.bind(3, location.name());
+    statement.bind(4, location.coord().lng());
+    statement.bind(5, location.coord().lat());
+    statement.bind(6, country.code());
+    statement.bind(7, country.name());
+    statement.bind(8, server.uid());
+}
+
+// Stores a fresh server list in one transaction of a connection of its own: known
+// servers are updated, new ones added, the rest hidden. Every server of the list then
+// carries its row id, and a server that was shown before its stored ping and ping time.
+// On a failure nothing is changed, in the database or in the list, and error says why.
+bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error)
+{
+    const auto failed = [error](const QString &what, const QString &cause) {
+        *error = QStringLiteral("Database: %1 failed: %2").arg(what, cause);
         return false;
     };
-    if (!db.transaction())
-        return failed(QStringLiteral("storing the server list"), db.lastError());
-    QList<qint64> newIds(servers.size(), 0);
+    sqlite3 *opened = nullptr;
+    const int openResult
+        = sqlite3_open_v2(QFile::encodeName(file).constData(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(opened, sqlite3_close);
+    if (openResult != SQLITE_OK) {
+        *error
+            = QStringLiteral("Database: %1 cannot be opened: %2")
+                  .arg(file, QString::fromUtf8(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(openResult)));
+        return false;
+    }
+    // As long as the Qt driver waits for a lock held by the program's other connection.
+    sqlite3_busy_timeout(db.get(), 5000);
+    sqlite3_exec(db.get(), "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
+    if (sqlite3_exec(db.get(), "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failed(QStringLiteral("storing the server list"), QString::fromUtf8(sqlite3_errmsg(db.get())));
+
+    // A uid the provider lists twice is one server: its first place in the list stands
+    // for it.
+    QList<StoredServer> stored(servers.size());
+    QList<qsizetype> firstOfUid(servers.size());
     const auto work = [&]() {
+        QHash<QString, qsizetype> positions;
+        positions.reserve(servers.size());
+        for (qsizetype i = 0; i < servers.size(); ++i) {
+            const auto known = positions.constFind(servers.at(i).uid());
+            firstOfUid[i] = known != positions.cend() ? *known : *positions.insert(servers.at(i).uid(), i);
+        }
+
         // One read of what is stored: a server that is back unchanged is not written
         // again, and only the servers gone from the list are hidden.
-        struct StoredRow
-        {
-            QString host, address, locationName, countryCode, countryName;
-            double lng = 0, lat = 0;
-            bool current = false; // updated and visible
-        };
-        QHash<QString, StoredRow> stored;
-        QSqlQuery rows(db);
-        rows.setForwardOnly(true);
-        if (!rows.exec(QStringLiteral("SELECT server_uid, server_host, server_address, location_name, location_lng, "
-                                      "location_lat, country_code, country_name, server_updated, server_visible "
-                                      "FROM vpn_servers")))
-            return failed(QStringLiteral("reading the stored servers"), rows.lastError());
-        stored.reserve(servers.size());
+        QList<qint64> gone;
+        SqliteStatement rows(db.get(),
+            "SELECT server_id, server_uid, server_host, server_address, location_name, location_lng, "
+            "location_lat, country_code, country_name, server_ping, server_update_ts, server_updated, "
+            "server_visible FROM vpn_servers");
         while (rows.next()) {
-            stored.insert(rows.value(0).toString(),
-                          StoredRow{rows.value(1).toString(), rows.value(2).toString(), rows.value(3).toString(),
-                                    rows.value(6).toString(), rows.value(7).toString(), rows.value(4).toDouble(),
-                                    rows.value(5).toDouble(), rows.value(8).toInt() != 0 && rows.value(9).toInt() != 0});
-        }
-        rows.finish();
-
-        QSqlQuery update(db);
-        QSqlQuery insert(db);
-        update.prepare(QStringLiteral(
-            "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, location_lng=?, location_lat=?, "
-            "country_code=?, country_name=?, server_updated=1, server_visible=1 WHERE server_uid=?"));
-        insert.prepare(QStringLiteral(
-            "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, location_lat, "
-            "country_code, country_name, server_uid, server_ping, server_distance, server_updated, server_visible) "
-            "VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)"));
-        QSet<QString> listed;
-        listed.reserve(servers.size());
-        for (qsizetype i = 0; i < servers.size(); ++i) {
-            const VpnServer &server = servers.at(i);
-            const Coordinate coord = server.location().coord();
-            const StoredRow row{server.host(), server.address(), server.location().name(), server.country().code(),
-                                server.country().name(), coord.lng(), coord.lat(), true};
-            listed.insert(server.uid());
-            const auto known = stored.find(server.uid());
-            if (known != stored.end() && known->current && known->host == row.host && known->address == row.address
-                && known->locationName == row.locationName && known->countryCode == row.countryCode
-                && known->countryName == row.countryName && known->lng == row.lng && known->lat == row.lat) {
+            const QStringView uid = rows.text(1);
+            const qsizetype position = positions.value(QString::fromRawData(uid.data(), uid.size()), -1);
+            const bool visible = rows.integer(12) != 0;
+            const bool current = visible && rows.integer(11) != 0;
+            if (position < 0) {
+                if (current)
+                    gone.append(rows.integer(0));
                 continue;
             }
-            QSqlQuery &query = known != stored.end() ? update : insert;
-            query.bindValue(0, row.host);
-            query.bindValue(1, row.address);
-            query.bindValue(2, row.locationName);
-            query.bindValue(3, row.lng);
-            query.bindValue(4, row.lat);
-            query.bindValue(5, row.countryCode);
-            query.bindValue(6, row.countryName);
-            query.bindValue(7, server.uid());
-            if (!query.exec())
-                return failed(known != stored.end() ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
-                              query.lastError());
-            if (known == stored.end())
-                newIds[i] = insert.lastInsertId().toLongLong();
-            stored.insert(server.uid(), row);
+            StoredServer &server = stored[position];
+            if (server.found) {
+                // Two rows of one uid: the update by uid below makes them alike again.
+                server.unchanged = false;
+                continue;
+            }
+            server = StoredServer { rows.integer(0), int(rows.integer(9)), rows.integer(10), true, visible,
+                current && sameListing(servers.at(position), rows) };
+        }
+        if (!rows.error().isEmpty())
+            return failed(QStringLiteral("reading the stored servers"), rows.error());
+
+        SqliteStatement update(db.get(),
+            "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, "
+            "location_lng=?, location_lat=?, country_code=?, country_name=?, server_updated=1, "
+            "server_visible=1 WHERE server_uid=?");
+        SqliteStatement insert(db.get(),
+            "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, "
+            "location_lat, country_code, country_name, server_uid, server_ping, server_distance, "
+            "server_updated, server_visible) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)");
+        // Per uid, the place of the listing written last; a later listing of the same
+        // uid is written only where it differs from that.
+        QList<qsizetype> written(servers.size());
+        for (qsizetype i = 0; i < servers.size(); ++i) {
+            const VpnServer &server = servers.at(i);
+            const qsizetype first = firstOfUid.at(i);
+            const bool known = first != i || stored.at(i).found;
+            const bool unchanged
+                = first != i ? sameListing(server, servers.at(written.at(first))) : stored.at(i).unchanged;
+            if (first == i || !unchanged)
+                written[first] = i;
+            if (unchanged)
+                continue;
+            SqliteStatement &statement = known ? update : insert;
+            bindListing(statement, server, server.location(), server.country());
+            if (!statement.exec())
+                return failed(known ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
+                    statement.error());
+            if (!known)
+                stored[i].id = sqlite3_last_insert_rowid(db.get());
         }
 
-        QSqlQuery hide(db);
-        hide.prepare(QStringLiteral("UPDATE vpn_servers SET server_updated=0, server_visible=0 WHERE server_uid=?"));
-        for (auto it = stored.cbegin(); it != stored.cend(); ++it) {
-            if (!it->current || listed.contains(it.key()))
-                continue;
-            hide.bindValue(0, it.key());
+        SqliteStatement hide(
+            db.get(), "UPDATE vpn_servers SET server_updated=0, server_visible=0 WHERE server_id=?");
+        for (const qint64 id : std::as_const(gone)) {
+            hide.bind(1, id);
             if (!hide.exec())
-                return failed(QStringLiteral("hiding an old server"), hide.lastError());
+                return failed(QStringLiteral("hiding an old server"), hide.error());
         }
         return true;
     };
-    if (!work() || !db.commit()) {
+    if (!work() || sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
         if (error->isEmpty())
-            failed(QStringLiteral("storing the server list"), db.lastError());
-        db.rollback();
+            failed(QStringLiteral("storing the server list"), QString::fromUtf8(sqlite3_errmsg(db.get())));
+        sqlite3_exec(db.get(), "ROLLBACK", nullptr, nullptr, nullptr);
         return false;
     }
-    // Ids only become real once the transaction is committed.
+    // The list learns its ids only once they are real, after the commit.
     for (qsizetype i = 0; i < servers.size(); ++i) {
-        if (newIds.at(i) != 0)
-            servers[i].setId(newIds.at(i));
+        const StoredServer &server = stored.at(firstOfUid.at(i));
+        VpnServer &listed = servers[i];
+        listed.setId(server.id);
+        if (server.visible) {
+            listed.setPing(server.ping);
+            listed.setPingTime(DBUtils::toDateTime(server.pingTime));
+        }
     }
     return true;
 }
@@ -205,7 +279,8 @@ public:
             return VpnServer();
         QSqlQuery query(database());
         query.setForwardOnly(true);
-        query.prepare(QStringLiteral("SELECT ") + ServerColumns + QStringLiteral(" FROM vpn_servers ") + where);
+        query.prepare(
+            QStringLiteral("SELECT ") + ServerColumns + QStringLiteral(" FROM vpn_servers ") + where);
         if (value.isValid())
             query.addBindValue(value);
         if (!exec(query, QStringLiteral("reading a server")) || !query.next())
@@ -220,34 +295,40 @@ public:
         bool ok = true;
         if (!tables.contains(QStringLiteral("vpn_servers"))) {
             ok = exec(QStringLiteral(
-                          "CREATE TABLE IF NOT EXISTS vpn_servers (server_id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                          "server_uid TEXT, server_host TEXT, server_address TEXT, location_name TEXT, location_lng "
-                          "NUMERIC, location_lat NUMERIC, country_code TEXT, country_name TEXT, server_ping INTEGER, "
+                          "CREATE TABLE IF NOT EXISTS vpn_servers (server_id INTEGER PRIMARY KEY "
+                          "AUTOINCREMENT, "
+                          "server_uid TEXT, server_host TEXT, server_address TEXT, location_name TEXT, "
+                          "location_lng "
+                          "NUMERIC, location_lat NUMERIC, country_code TEXT, country_name TEXT, server_ping "
+                          "INTEGER, "
                           "server_distance INTEGER, server_connection_ts INTEGER, server_update_ts INTEGER, "
                           "server_updated INTEGER, server_visible INTEGER)"),
-                      QStringLiteral("creating the server table"))
+                     QStringLiteral("creating the server table"))
                 && exec(QStringLiteral("CREATE INDEX server_uid_idx ON vpn_servers (server_uid)"),
-                        QStringLiteral("creating the server index"));
+                    QStringLiteral("creating the server index"));
         }
         if (ok && !tables.contains(QStringLiteral("stat"))) {
-            ok = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS stat (stat_id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                     "server_uid TEXT, stat_proto TEXT, stat_status INTEGER, stat_ping INTEGER, "
-                                     "stat_cap INTEGER, stat_text TEXT, stat_ts INTEGER)"),
-                      QStringLiteral("creating the statistics table"));
+            ok = exec(
+                QStringLiteral("CREATE TABLE IF NOT EXISTS stat (stat_id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                               "server_uid TEXT, stat_proto TEXT, stat_status INTEGER, stat_ping INTEGER, "
+                               "stat_cap INTEGER, stat_text TEXT, stat_ts INTEGER)"),
+                QStringLiteral("creating the statistics table"));
         }
         if (ok && !tables.contains(QStringLiteral("tstat"))) {
-            ok = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS tstat (stat_id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                     "stat_date INTEGER, server_uid TEXT, stat_proto TEXT, stat_up INTEGER, "
-                                     "stat_down INTEGER )"),
-                      QStringLiteral("creating the traffic table"));
+            ok = exec(
+                QStringLiteral("CREATE TABLE IF NOT EXISTS tstat (stat_id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                               "stat_date INTEGER, server_uid TEXT, stat_proto TEXT, stat_up INTEGER, "
+                               "stat_down INTEGER )"),
+                QStringLiteral("creating the traffic table"));
         }
         return ok;
     }
 
     bool openFile()
     {
-        QSqlDatabase db = QSqlDatabase::contains(PRODUCT_NAME) ? database()
-                                                               : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), PRODUCT_NAME);
+        QSqlDatabase db = QSqlDatabase::contains(PRODUCT_NAME)
+            ? database()
+            : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), PRODUCT_NAME);
         db.setDatabaseName(fileName);
         if (!db.open()) {
             log(QStringLiteral("Database: %1 cannot be opened: %2").arg(fileName, db.lastError().text()));
@@ -269,7 +350,8 @@ public:
     bool insertStats(const QList<ConnectionStat> &stats) const
     {
         QSqlQuery insert(database());
-        insert.prepare(QStringLiteral("INSERT INTO stat (") + StatColumns + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        insert.prepare(QStringLiteral("INSERT INTO stat (") + StatColumns
+            + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?)"));
         for (const ConnectionStat &stat : stats) {
             insert.addBindValue(stat.serverUid());
             insert.addBindValue(Vpn::GetProtocolKey(stat.protocol()));
@@ -323,7 +405,8 @@ QString DatabaseManager::fileName() const
 
 bool DatabaseManager::open()
 {
-    const QString directory = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/db");
+    const QString directory
+        = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/db");
     QDir().mkpath(directory);
     d->fileName = directory + QLatin1Char('/') + DATABASE_FILE_NAME;
     d->opened = d->openFile();
@@ -347,7 +430,8 @@ QList<VpnServer> DatabaseManager::visibleServers() const
         return servers;
     QSqlQuery query(d->database());
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT ") + ServerColumns + QStringLiteral(" FROM vpn_servers WHERE server_visible=1"));
+    query.prepare(QStringLiteral("SELECT ") + ServerColumns
+        + QStringLiteral(" FROM vpn_servers WHERE server_visible=1"));
     if (!d->exec(query, QStringLiteral("reading the servers")))
         return servers;
     while (query.next())
@@ -368,7 +452,8 @@ VpnServer DatabaseManager::lastConnectedServer() const
 
 VpnServer DatabaseManager::fastestServer() const
 {
-    return d->selectOne(QStringLiteral("WHERE server_visible=1 AND server_ping>0 ORDER BY server_ping ASC LIMIT 1"));
+    return d->selectOne(
+        QStringLiteral("WHERE server_visible=1 AND server_ping>0 ORDER BY server_ping ASC LIMIT 1"));
 }
 
 bool DatabaseManager::updateServers(QList<VpnServer> &servers)
@@ -376,46 +461,33 @@ bool DatabaseManager::updateServers(QList<VpnServer> &servers)
     if (!d->opened)
         return false;
     QString error;
-    if (writeServers(d->database(), servers, &error))
+    if (writeServers(d->fileName, servers, &error))
         return true;
     d->log(error);
     return false;
 }
 
-void DatabaseManager::storeServers(const QList<VpnServer> &servers)
+void DatabaseManager::storeServers(QList<VpnServer> servers)
 {
     if (!d->opened) {
         emit serversStored(servers);
         return;
     }
-    // The writer has a connection of its own, opened and closed in its thread.
-    const QString file = d->fileName;
     auto *watcher = new QFutureWatcher<StoredServers>(this);
     connect(watcher, &QFutureWatcher<StoredServers>::finished, this, [this, watcher] {
-        StoredServers stored = watcher->result();
+        const StoredServers stored = watcher->result();
         watcher->deleteLater();
         if (!stored.error.isEmpty())
             d->log(stored.error);
         emit serversStored(stored.servers);
     });
-    watcher->setFuture(QtConcurrent::run(&d->writer, [file, servers] {
-        StoredServers stored { servers, QString() };
-        const QString name = PRODUCT_NAME + QStringLiteral("-writer");
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            db.setDatabaseName(file);
-            if (db.open()) {
-                QSqlQuery(QStringLiteral("PRAGMA synchronous = OFF"), db);
-                if (!writeServers(db, stored.servers, &stored.error))
-                    stored.servers = servers;
-            } else {
-                stored.error = QStringLiteral("Database: %1 cannot be opened: %2").arg(file, db.lastError().text());
-            }
-            db.close();
-        }
-        QSqlDatabase::removeDatabase(name);
-        return stored;
-    }));
+    // The list is moved, not shared, so that giving its servers their ids copies none.
+    watcher->setFuture(
+        QtConcurrent::run(&d->writer, [file = d->fileName, servers = std::move(servers)]() mutable {
+            StoredServers stored { std::move(servers), QString() };
+            writeServers(file, stored.servers, &stored.error);
+            return stored;
+        }));
 }
 
 void DatabaseManager::setPing(VpnServer &server, int msecs)
@@ -425,7 +497,8 @@ void DatabaseManager::setPing(VpnServer &server, int msecs)
     if (!d->opened)
         return;
     QSqlQuery query(d->database());
-    query.prepare(QStringLiteral("UPDATE vpn_servers SET server_ping=?, server_update_ts=? WHERE server_uid=?"));
+    query.prepare(
+        QStringLiteral("UPDATE vpn_servers SET server_ping=?, server_update_ts=? WHERE server_uid=?"));
     query.addBindValue(msecs);
     query.addBindValue(DBUtils::fromDateTime(server.pingTime()));
     query.addBindValue(server.uid());
@@ -448,11 +521,12 @@ bool DatabaseManager::addStats(const QList<ConnectionStat> &stats)
 {
     if (stats.isEmpty())
         return true;
-    const bool ok = d->transaction(QStringLiteral("storing connection statistics"),
-                                   [this, &stats] { return d->insertStats(stats); });
+    const bool ok = d->transaction(
+        QStringLiteral("storing connection statistics"), [this, &stats] { return d->insertStats(stats); });
     if (!ok) {
         d->unsavedStats.append(stats);
-        d->log(QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
+        d->log(
+            QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
     }
     return ok;
 }
@@ -466,7 +540,8 @@ bool DatabaseManager::replaceStats(const QList<ConnectionStat> &stats)
     // What the table should hold but cannot is kept here instead.
     d->unsavedStats = ok ? QList<ConnectionStat>() : stats;
     if (!ok && !stats.isEmpty())
-        d->log(QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
+        d->log(
+            QStringLiteral("Database: %1 connection statistics are kept in memory only").arg(stats.size()));
     return ok;
 }
 
@@ -507,7 +582,8 @@ bool DatabaseManager::addTrafficStats(const QList<TrafficStat> &stats)
         return true;
     const bool ok = d->transaction(QStringLiteral("storing traffic statistics"), [this, &stats] {
         QSqlQuery insert(d->database());
-        insert.prepare(QStringLiteral("INSERT INTO tstat (") + TrafficColumns + QStringLiteral(") VALUES (?, ?, ?, ?, ?)"));
+        insert.prepare(QStringLiteral("INSERT INTO tstat (") + TrafficColumns
+            + QStringLiteral(") VALUES (?, ?, ?, ?, ?)"));
         for (const TrafficStat &stat : stats) {
             insert.addBindValue(stat.date().startOfDay().toSecsSinceEpoch());
             insert.addBindValue(stat.serverUid());

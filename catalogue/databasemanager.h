@@ -33,12 +33,13 @@ public:
     VpnServer lastConnectedServer() const;
     VpnServer fastestServer() const;
 
-    // Stores a fresh list from the provider; new servers get their row ids.
+    // Stores a fresh list from the provider. Once stored, every server of the list has
+    // its row id, and those shown before have their stored ping and ping time.
     bool updateServers(QList<VpnServer> &servers);
     // The same in a thread of its own, for lists too long to store while the window
-    // waits: serversStored() hands back the list, with the row ids of new servers
-    // when it could be stored.
-    void storeServers(const QList<VpnServer> &servers);
+    // waits: serversStored() hands back the list, as stored when it could be, as it
+    // came when not.
+    void storeServers(QList<VpnServer> servers);
     void setPing(VpnServer &server, int msecs);
     void setConnectionTime(VpnServer &server);
 

@@ -10,6 +10,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QSettings>
 #include <QStringList>
 #include <QTimer>
@@ -61,9 +62,15 @@ public:
     int pingInterval = DefaultPingInterval;
     QList<VpnServer> servers;
     QHash<QString, int> indexByUid;
-    // Servers may share an address; a ping's answer is for all of them.
-    QHash<QString, QList<int>> indicesByAddress;
+    // Servers may share an address; a ping's answer is for all of them: the first
+    // server of each address, and from each server the next one of its address, or -1.
+    QHash<QString, int> firstByAddress;
+    QList<int> nextOfAddress;
     VpnServersRequest *request = nullptr;
+    // While a list is being stored: the servers measured meanwhile, whose pings the
+    // stored list does not have yet.
+    bool storing = false;
+    QSet<QString> pingedWhileStoring;
     QStringList pendingPings;
 
     int variable(const QString &key, int defaultValue) const
@@ -81,7 +88,7 @@ public:
 };
 
 VpnManager::VpnManager(LogManager *logManager, Context *context, NetworkManager *networkManager,
-                       DatabaseManager *database, QObject *parent)
+    DatabaseManager *database, QObject *parent)
     : QObject(parent)
     , d(new VpnManagerPrivate)
 {
@@ -126,8 +133,8 @@ VpnServer VpnManager::server(int index) const
 
 VpnServer VpnManager::serverById(qint64 id) const
 {
-    const auto it = std::find_if(d->servers.cbegin(), d->servers.cend(),
-                                 [id](const VpnServer &server) { return server.id() == id; });
+    const auto it = std::find_if(
+        d->servers.cbegin(), d->servers.cend(), [id](const VpnServer &server) { return server.id() == id; });
     return it == d->servers.cend() ? VpnServer() : *it;
 }
 
@@ -177,13 +184,15 @@ void VpnManager::vpnServersRequestFinished()
         return;
     // Storing ten thousand servers takes longer than the window may wait: the list
     // is shown once it is stored, with the row ids of its new servers.
-    d->database->storeServers(request->servers());
+    d->storing = true;
+    d->database->storeServers(request->takeServers());
 }
 
 void VpnManager::serversStored(const QList<VpnServer> &servers)
 {
     // Loaded before the list is announced, so that whoever waited for it finds it so.
     d->loaded = true;
+    d->storing = false;
     replaceServers(servers);
     // Tests and the start-up benchmark take this line as "the list is shown".
     d->logManager->addDataWithTimestamp(
@@ -197,25 +206,43 @@ void VpnManager::serversStored(const QList<VpnServer> &servers)
 void VpnManager::replaceServers(const QList<VpnServer> &servers)
 {
     d->pendingPings.clear();
-    QList<VpnServer> fresh;
-    fresh.reserve(servers.size());
-    for (VpnServer server : servers) {
+    QList<VpnServer> fresh = servers;
+    // Servers come from the database with their stored measurements. Those measured
+    // while the list was being stored, and every known server of a list the database
+    // could not take (no id), take theirs from here.
+    for (qsizetype i = 0; i < fresh.size(); ++i) {
+        const VpnServer &server = fresh.at(i);
+        if (server.id() != 0 && !d->pingedWhileStoring.contains(server.uid()))
+            continue;
         const int old = d->indexByUid.value(server.uid(), -1);
-        if (old >= 0) {
-            const VpnServer &known = d->servers.at(old);
-            if (server.id() == 0)
-                server.setId(known.id());
-            server.setPing(known.ping());
-            server.setPingTime(known.pingTime());
-        }
-        fresh.append(server);
+        if (old < 0)
+            continue;
+        const VpnServer &known = d->servers.at(old);
+        VpnServer &updated = fresh[i];
+        if (updated.id() == 0)
+            updated.setId(known.id());
+        updated.setPing(known.ping());
+        updated.setPingTime(known.pingTime());
     }
+    d->pingedWhileStoring.clear();
     d->servers = fresh;
     d->indexByUid.clear();
-    d->indicesByAddress.clear();
-    for (int i = 0; i < d->servers.size(); ++i) {
+    d->indexByUid.reserve(d->servers.size());
+    d->firstByAddress.clear();
+    d->firstByAddress.reserve(d->servers.size());
+    d->nextOfAddress.resize(d->servers.size());
+    for (int i = 0; i < d->servers.size(); ++i)
         d->indexByUid.insert(d->servers.at(i).uid(), i);
-        d->indicesByAddress[d->servers.at(i).address()].append(i);
+    for (int i = int(d->servers.size()) - 1; i >= 0; --i) {
+        const VpnServer &server = d->servers.at(i);
+        const auto first = d->firstByAddress.find(server.address());
+        if (first == d->firstByAddress.end()) {
+            d->nextOfAddress[i] = -1;
+            d->firstByAddress.insert(server.address(), i);
+        } else {
+            d->nextOfAddress[i] = *first;
+            *first = i;
+        }
     }
     emit vpnServersChanged();
     QTimer::singleShot(0, this, &VpnManager::updateNextPings);
@@ -250,7 +277,7 @@ void VpnManager::updateNextPings()
         order.append({ measured.isNull() ? Never : measured.toMSecsSinceEpoch(), i });
     }
     std::stable_sort(order.begin(), order.end(),
-                     [](const QPair<qint64, int> &a, const QPair<qint64, int> &b) { return a.first < b.first; });
+        [](const QPair<qint64, int> &a, const QPair<qint64, int> &b) { return a.first < b.first; });
     const qint64 threshold = QDateTime::currentDateTime().addSecs(-d->pingInterval).toMSecsSinceEpoch();
     for (const auto &[measured, index] : std::as_const(order)) {
         const VpnServer &server = d->servers.at(index);
@@ -274,9 +301,10 @@ void VpnManager::updateNextPings()
 void VpnManager::pingCompleted(const QString &host, int msecs)
 {
     d->pendingPings.removeAll(host);
-    const QList<int> indices = d->indicesByAddress.value(host);
-    for (int i : indices) {
+    for (int i = d->firstByAddress.value(host, -1); i >= 0; i = d->nextOfAddress.at(i)) {
         d->database->setPing(d->servers[i], msecs);
+        if (d->storing)
+            d->pingedWhileStoring.insert(d->servers.at(i).uid());
         emit vpnServerChanged(i);
     }
     if (d->pendingPings.isEmpty())

@@ -166,6 +166,11 @@ private slots:
         second[0].setHost(QStringLiteral("moved.servers.test"));
         QVERIFY(db->updateServers(second));
         QVERIFY(second.at(1).id() > first.at(1).id());
+        // The stored list hands back what was measured of the servers shown before.
+        QCOMPARE(second.at(0).id(), first.at(0).id());
+        QCOMPARE(second.at(0).ping(), 42);
+        QCOMPARE(second.at(0).pingTime(), measured.pingTime());
+        QCOMPARE(second.at(1).ping(), server(QStringLiteral("c"), QString()).ping());
         QCOMPARE(db->serverByUid(QStringLiteral("c")).id(), second.at(1).id());
 
         const VpnServer moved = db->serverByUid(QStringLiteral("a"));
@@ -191,11 +196,42 @@ private slots:
 
         // "b" comes back as it was, "a" stays as it is, "c" leaves.
         QList<VpnServer> third { second.at(0), first.at(1) };
+        VpnServer hidden = db->serverByUid(QStringLiteral("b"));
+        db->setPing(hidden, 55);
         QVERIFY(db->updateServers(third));
+        // What was measured of a hidden server is no measurement of it now.
+        QCOMPARE(third.at(1).id(), first.at(1).id());
+        QCOMPARE(third.at(1).ping(), first.at(1).ping());
         QCOMPARE(uids(db->visibleServers()), (QStringList { QStringLiteral("a"), QStringLiteral("b") }));
         QCOMPARE(db->serverByUid(QStringLiteral("a")).host(), QStringLiteral("moved.servers.test"));
         QCOMPARE(db->serverByUid(QStringLiteral("b")).id(), first.at(1).id());
         QCOMPARE(serverRows().size(), 3);
+    }
+
+    // The provider lists a uid twice: one server, one row, stored as listed last.
+    void uidListedTwice_data()
+    {
+        QTest::addColumn<QString>("secondHost");
+        QTest::newRow("listed alike") << QStringLiteral("a.servers.test");
+        QTest::newRow("listed otherwise") << QStringLiteral("other.servers.test");
+    }
+
+    void uidListedTwice()
+    {
+        QFETCH(QString, secondHost);
+        auto core = makeCore();
+        DatabaseManager *db = core->databaseManager();
+        for (int round = 0; round < 2; ++round) {
+            QList<VpnServer> servers { server(QStringLiteral("a"), QStringLiteral("127.0.0.1")),
+                server(QStringLiteral("b"), QStringLiteral("127.0.0.2")),
+                server(QStringLiteral("a"), QStringLiteral("127.0.0.1")) };
+            servers[2].setHost(secondHost);
+            QVERIFY(db->updateServers(servers));
+            QVERIFY(servers.at(0).id() > 0);
+            QCOMPARE(servers.at(2).id(), servers.at(0).id());
+            QCOMPARE(serverRows().size(), 2);
+            QCOMPARE(db->serverByUid(QStringLiteral("a")).host(), secondHost);
+        }
     }
 
     void fastestServer_data()

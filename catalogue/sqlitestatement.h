@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// A prepared statement on a plain SQLite connection. The server list is written
+// through these: for ten thousand rows the Qt driver's QVariant for every value costs
+// several times what SQLite itself does.
+class SqliteStatement
+{
+public:
+    SqliteStatement(sqlite3 *db, const char *sql);
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement &) = delete;
+    SqliteStatement &operator=(const SqliteStatement &) = delete;
+
+    // False when the statement could not be prepared; error() says why.
+    bool isValid() const;
+    // Parameters count from 1. A text must outlive the exec() or next() that follows.
+    void bind(int parameter, QStringView text);
+    void bind(int parameter, double value);
+    void bind(int parameter, qint64 value);
+    // Steps to the next row; false at the end and on a failure (error() is then set).
+    bool next();
+    // Runs the statement once and makes it ready for the next values.
+    bool exec();
+
+    // Columns count from 0. A text stays valid until the next step.
+    QStringView text(int column) const;
+    double real(int column) const;
+    qint64 integer(int column) const;
+
+    // Empty while nothing failed.
+    QString error() const;
+
+private:
+    sqlite3 *db;
+    sqlite3_stmt *statement = nullptr;
+    QString failure;
+};
