@@ -19,6 +19,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -30,6 +31,13 @@ const QString ServerColumns
 const QString StatColumns
     = QStringLiteral("server_uid, stat_proto, stat_status, stat_ping, stat_cap, stat_text, stat_ts");
 const QString TrafficColumns = QStringLiteral("stat_date, server_uid, stat_proto, stat_up, stat_down");
+
+// Ping times are instants the program compares and never shows: in UTC they cost
+// nothing to make and to compare, where a local time asks the time zone each time.
+QDateTime pingTimeFromSeconds(qint64 seconds)
+{
+    return seconds > 0 ? QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC) : QDateTime();
+}
 
 VpnServer serverFromRow(const QSqlQuery &query)
 {
@@ -52,7 +60,7 @@ VpnServer serverFromRow(const QSqlQuery &query)
     server.setPing(query.value(9).toInt());
     server.setDistance(query.value(10).toInt());
     server.setConnectionTime(DBUtils::toDateTime(query.value(11)));
-    server.setPingTime(DBUtils::toDateTime(query.value(12)));
+    server.setPingTime(pingTimeFromSeconds(query.value(12).toLongLong()));
     return server;
 }
 
@@ -94,18 +102,36 @@ bool sameListing(const VpnServer &server, const VpnServer &other)
         && server.country().name() == other.country().name();
 }
 
-// Binds the provider's listing of a server as the first eight parameters.
-void bindListing(
-    SqliteStatement &statement, const VpnServer &server, const Location &location, const Country &country)
+// The columns of the provider's listing of a server, as they are bound.
+constexpr int ListingColumns = 8;
+
+// Binds the provider's listing of a server as the parameters after the first `offset`.
+void bindListing(SqliteStatement &statement, int offset, const VpnServer &server)
 {
-    statement.bind(1, server.host());
-    statement.bind(2, server.address());
-    statement.bind(3, location.name());
-    statement.bind(4, location.coord().lng());
-    statement.bind(5, location.coord().lat());
-    statement.bind(6, country.code());
-    statement.bind(7, country.name());
-    statement.bind(8, server.uid());
+    const Location location = server.location();
+    const Country country = server.country();
+    statement.bind(offset + 1, server.host());
+    statement.bind(offset + 2, server.address());
+    statement.bind(offset + 3, location.name());
+    statement.bind(offset + 4, location.coord().lng());
+    statement.bind(offset + 5, location.coord().lat());
+    statement.bind(offset + 6, country.code());
+    statement.bind(offset + 7, country.name());
+    statement.bind(offset + 8, server.uid());
+}
+
+// Adds `rows` new servers, each with its listing, and returns their ids and uids.
+QByteArray insertStatement(qsizetype rows)
+{
+    QByteArray statement
+        = "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, location_lat, "
+          "country_code, country_name, server_uid, server_ping, server_distance, server_updated, "
+          "server_visible) "
+          "VALUES ";
+    for (qsizetype row = 0; row < rows; ++row)
+        statement
+            += row == 0 ? "(?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)" : ", (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)";
+    return statement + " RETURNING server_id, server_uid";
 }
 
 // Stores a fresh server list in one transaction of a connection of its own: known
@@ -119,8 +145,8 @@ bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error
         return false;
     };
     sqlite3 *opened = nullptr;
-    const int openResult
-        = sqlite3_open_v2(QFile::encodeName(file).constData(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+    const int openResult = sqlite3_open_v2(
+        QFile::encodeName(file).constData(), &opened, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     const std::unique_ptr<sqlite3, int (*)(sqlite3 *)> db(opened, sqlite3_close);
     if (openResult != SQLITE_OK) {
         *error
@@ -179,30 +205,51 @@ bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error
             "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, "
             "location_lng=?, location_lat=?, country_code=?, country_name=?, server_updated=1, "
             "server_visible=1 WHERE server_uid=?");
-        SqliteStatement insert(db.get(),
-            "INSERT INTO vpn_servers (server_host, server_address, location_name, location_lng, "
-            "location_lat, country_code, country_name, server_uid, server_ping, server_distance, "
-            "server_updated, server_visible) VALUES (?, ?, ?, ?, ?, ?, ?, ?, 0, 0, 1, 1)");
         // Per uid, the place of the listing written last; a later listing of the same
         // uid is written only where it differs from that.
         QList<qsizetype> written(servers.size());
+        // The places of the servers the database does not know; they are added below
+        // with the listing written last.
+        QList<qsizetype> added;
         for (qsizetype i = 0; i < servers.size(); ++i) {
             const VpnServer &server = servers.at(i);
             const qsizetype first = firstOfUid.at(i);
-            const bool known = first != i || stored.at(i).found;
             const bool unchanged
                 = first != i ? sameListing(server, servers.at(written.at(first))) : stored.at(i).unchanged;
             if (first == i || !unchanged)
                 written[first] = i;
             if (unchanged)
                 continue;
-            SqliteStatement &statement = known ? update : insert;
-            bindListing(statement, server, server.location(), server.country());
-            if (!statement.exec())
-                return failed(known ? QStringLiteral("updating a server") : QStringLiteral("adding a server"),
-                    statement.error());
-            if (!known)
-                stored[i].id = sqlite3_last_insert_rowid(db.get());
+            if (!stored.at(first).found) {
+                if (first == i)
+                    added.append(i);
+                continue;
+            }
+            bindListing(update, 0, server);
+            if (!update.exec())
+                return failed(QStringLiteral("updating a server"), update.error());
+        }
+
+        // New servers go in many to a statement, half the cost of one statement each; the
+        // ids come back by uid, in no particular order.
+        constexpr qsizetype RowsPerInsert = 64;
+        std::unique_ptr<SqliteStatement> insert;
+        for (qsizetype start = 0; start < added.size(); start += RowsPerInsert) {
+            const qsizetype rows = std::min(RowsPerInsert, added.size() - start);
+            if (!insert || rows < RowsPerInsert)
+                insert = std::make_unique<SqliteStatement>(db.get(), insertStatement(rows).constData());
+            for (qsizetype row = 0; row < rows; ++row)
+                bindListing(
+                    *insert, int(row * ListingColumns), servers.at(written.at(added.at(start + row))));
+            while (insert->next()) {
+                const QStringView uid = insert->text(1);
+                const qsizetype position = positions.value(QString::fromRawData(uid.data(), uid.size()), -1);
+                if (position >= 0)
+                    stored[position].id = insert->integer(0);
+            }
+            insert->reset();
+            if (!insert->error().isEmpty())
+                return failed(QStringLiteral("adding a server"), insert->error());
         }
 
         SqliteStatement hide(
@@ -227,7 +274,7 @@ bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error
         listed.setId(server.id);
         if (server.visible) {
             listed.setPing(server.ping);
-            listed.setPingTime(DBUtils::toDateTime(server.pingTime));
+            listed.setPingTime(pingTimeFromSeconds(server.pingTime));
         }
     }
     return true;
@@ -493,7 +540,7 @@ void DatabaseManager::storeServers(QList<VpnServer> servers)
 void DatabaseManager::setPing(VpnServer &server, int msecs)
 {
     server.setPing(msecs);
-    server.setPingTime(QDateTime::currentDateTime());
+    server.setPingTime(QDateTime::currentDateTimeUtc());
     if (!d->opened)
         return;
     QSqlQuery query(d->database());

@@ -21,10 +21,12 @@ bool SqliteStatement::isValid() const
 
 void SqliteStatement::bind(int parameter, QStringView text)
 {
-    // Static: the caller keeps the text alive until the statement has run, and exec()
-    // clears the bindings before it can dangle. A null view would bind SQL NULL.
-    sqlite3_bind_text16(
-        statement, parameter, text.isNull() ? u"" : text.utf16(), int(text.size() * 2), SQLITE_STATIC);
+    // UTF-8, as the file stores it: SQLite's own conversion from UTF-16 costs more than
+    // Qt's. A null text is bound empty, as the Qt driver binds it, not as SQL NULL.
+    texts.push_back(text.toUtf8());
+    const QByteArray &utf8 = texts.back();
+    sqlite3_bind_text(
+        statement, parameter, utf8.isNull() ? "" : utf8.constData(), int(utf8.size()), SQLITE_STATIC);
 }
 
 void SqliteStatement::bind(int parameter, double value)
@@ -56,9 +58,15 @@ bool SqliteStatement::exec()
     const int result = sqlite3_step(statement);
     if (result != SQLITE_DONE && result != SQLITE_ROW)
         failure = QString::fromUtf8(sqlite3_errmsg(db));
+    reset();
+    return failure.isEmpty();
+}
+
+void SqliteStatement::reset()
+{
     sqlite3_reset(statement);
     sqlite3_clear_bindings(statement);
-    return failure.isEmpty();
+    texts.clear();
 }
 
 QStringView SqliteStatement::text(int column) const

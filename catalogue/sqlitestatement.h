@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringView>
+
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -19,7 +22,7 @@ public:
 
     // False when the statement could not be prepared; error() says why.
     bool isValid() const;
-    // Parameters count from 1. A text must outlive the exec() or next() that follows.
+    // Parameters count from 1.
     void bind(int parameter, QStringView text);
     void bind(int parameter, double value);
     void bind(int parameter, qint64 value);
@@ -27,6 +30,8 @@ public:
     bool next();
     // Runs the statement once and makes it ready for the next values.
     bool exec();
+    // Makes the statement ready to run again, with no values bound.
+    void reset();
 
     // Columns count from 0. A text stays valid until the next step.
     QStringView text(int column) const;
@@ -40,4 +45,6 @@ private:
     sqlite3 *db;
     sqlite3_stmt *statement = nullptr;
     QString failure;
+    // The bound texts, in the database's own encoding, kept until the statement is reset.
+    std::vector<QByteArray> texts;
 };

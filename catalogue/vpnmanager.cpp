@@ -225,7 +225,21 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
         updated.setPingTime(known.pingTime());
     }
     d->pingedWhileStoring.clear();
+    // A refresh mostly lists the same servers in the same order: the indices stand.
+    const bool sameOrder = fresh.size() == d->servers.size()
+        && std::equal(
+            fresh.cbegin(), fresh.cend(), d->servers.cbegin(), [](const VpnServer &a, const VpnServer &b) {
+                return a.uid() == b.uid() && a.address() == b.address();
+            });
     d->servers = fresh;
+    if (!sameOrder)
+        rebuildIndices();
+    emit vpnServersChanged();
+    QTimer::singleShot(0, this, &VpnManager::updateNextPings);
+}
+
+void VpnManager::rebuildIndices()
+{
     d->indexByUid.clear();
     d->indexByUid.reserve(d->servers.size());
     d->firstByAddress.clear();
@@ -244,8 +258,6 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
             *first = i;
         }
     }
-    emit vpnServersChanged();
-    QTimer::singleShot(0, this, &VpnManager::updateNextPings);
 }
 
 void VpnManager::setTunnelActive(bool active)
@@ -267,8 +279,7 @@ void VpnManager::updateNextPings()
     if (d->ready && d->tunnelActive)
         return;
 
-    // Oldest measurement first, servers never measured before all others. The times
-    // are read once each: comparing local date-times converts them on every call.
+    // Oldest measurement first, servers never measured before all others.
     constexpr qint64 Never = std::numeric_limits<qint64>::min();
     QList<QPair<qint64, int>> order;
     order.reserve(d->servers.size());

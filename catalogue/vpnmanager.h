@@ -73,6 +73,8 @@ private slots:
 private:
     // Installs a new list; measurements of servers already known carry over.
     void replaceServers(const QList<VpnServer> &servers);
+    // The lookups by uid and by address, after the list changed.
+    void rebuildIndices();
 
     std::unique_ptr<VpnManagerPrivate> d;
 };
