@@ -67,10 +67,9 @@ public:
     QHash<QString, int> firstByAddress;
     QList<int> nextOfAddress;
     VpnServersRequest *request = nullptr;
-    // While a list is being stored: the servers measured meanwhile, whose pings the
-    // stored list does not have yet.
-    bool storing = false;
-    QSet<QString> pingedWhileStoring;
+    // The servers measured since the last list went to be stored: that list may hold
+    // older measurements of them.
+    QSet<QString> pingedSinceStore;
     QStringList pendingPings;
 
     int variable(const QString &key, int defaultValue) const
@@ -184,7 +183,7 @@ void VpnManager::vpnServersRequestFinished()
         return;
     // Storing ten thousand servers takes longer than the window may wait: the list
     // is shown once it is stored, with the row ids of its new servers.
-    d->storing = true;
+    d->pingedSinceStore.clear();
     d->database->storeServers(request->takeServers());
 }
 
@@ -192,7 +191,6 @@ void VpnManager::serversStored(const QList<VpnServer> &servers)
 {
     // Loaded before the list is announced, so that whoever waited for it finds it so.
     d->loaded = true;
-    d->storing = false;
     replaceServers(servers);
     // Tests and the start-up benchmark take this line as "the list is shown".
     d->logManager->addDataWithTimestamp(
@@ -208,11 +206,11 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
     d->pendingPings.clear();
     QList<VpnServer> fresh = servers;
     // Servers come from the database with their stored measurements. Those measured
-    // while the list was being stored, and every known server of a list the database
+    // since the list went to be stored, and every known server of a list the database
     // could not take (no id), take theirs from here.
     for (qsizetype i = 0; i < fresh.size(); ++i) {
         const VpnServer &server = fresh.at(i);
-        if (server.id() != 0 && !d->pingedWhileStoring.contains(server.uid()))
+        if (server.id() != 0 && !d->pingedSinceStore.contains(server.uid()))
             continue;
         const int old = d->indexByUid.value(server.uid(), -1);
         if (old < 0)
@@ -224,7 +222,7 @@ void VpnManager::replaceServers(const QList<VpnServer> &servers)
         updated.setPing(known.ping());
         updated.setPingTime(known.pingTime());
     }
-    d->pingedWhileStoring.clear();
+    d->pingedSinceStore.clear();
     // A refresh mostly lists the same servers in the same order: the indices stand.
     const bool sameOrder = fresh.size() == d->servers.size()
         && std::equal(
@@ -314,8 +312,7 @@ void VpnManager::pingCompleted(const QString &host, int msecs)
     d->pendingPings.removeAll(host);
     for (int i = d->firstByAddress.value(host, -1); i >= 0; i = d->nextOfAddress.at(i)) {
         d->database->setPing(d->servers[i], msecs);
-        if (d->storing)
-            d->pingedWhileStoring.insert(d->servers.at(i).uid());
+        d->pingedSinceStore.insert(d->servers.at(i).uid());
         emit vpnServerChanged(i);
     }
     if (d->pendingPings.isEmpty())

@@ -204,6 +204,27 @@ private slots:
         QCOMPARE(ready.count(), 1);
     }
 
+    // A list read from the database before a ping came in does not undo that ping.
+    void storedListKeepsLaterPings()
+    {
+        auto core = makeCore();
+        QVERIFY(seedDatabase(core.get(), { QStringLiteral("a:stale:40"), QStringLiteral("b:fresh:30") }));
+        DatabaseManager *db = core->databaseManager();
+        const QList<VpnServer> storedBefore = db->visibleServers();
+        VpnManager *manager = core->vpnManager();
+        PingRecorder pings(manager);
+        manager->load();
+        QTRY_COMPARE(pings.uids, QStringList { QStringLiteral("a") });
+        const VpnServer measured = manager->server(manager->indexOf(QStringLiteral("a")));
+        QVERIFY(measured.pingTime() > storedBefore.at(0).pingTime());
+
+        emit db->serversStored(storedBefore);
+        const VpnServer a = manager->server(manager->indexOf(QStringLiteral("a")));
+        QCOMPARE(a.pingTime(), measured.pingTime());
+        QCOMPARE(a.ping(), measured.ping());
+        QCOMPARE(manager->server(manager->indexOf(QStringLiteral("b"))).ping(), 30);
+    }
+
     // One answer from an address is the ping of every server there.
     void sharedAddressPingedOnce()
     {
