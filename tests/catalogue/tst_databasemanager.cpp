@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -232,6 +233,40 @@ private slots:
             QCOMPARE(serverRows().size(), 2);
             QCOMPARE(db->serverByUid(QStringLiteral("a")).host(), secondHost);
         }
+    }
+
+    // New servers are added many to a statement: every one gets its own row's id,
+    // whatever the number, beside servers already known.
+    void manyNewServers_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("one short of a statement") << 63;
+        QTest::newRow("one statement") << 64;
+        QTest::newRow("two statements and a row") << 129;
+    }
+
+    void manyNewServers()
+    {
+        QFETCH(int, count);
+        auto core = makeCore();
+        DatabaseManager *db = core->databaseManager();
+        QList<VpnServer> known { server(QStringLiteral("known"), QStringLiteral("127.0.0.1")) };
+        QVERIFY(db->updateServers(known));
+        QList<VpnServer> servers = known;
+        for (int i = 0; i < count; ++i)
+            servers.append(
+                server(QStringLiteral("new-%1").arg(i), QStringLiteral("127.0.1.%1").arg(i % 250)));
+        std::swap(servers[0], servers[count / 2]);
+        QVERIFY(db->updateServers(servers));
+        QSet<qint64> ids;
+        for (const VpnServer &listed : std::as_const(servers)) {
+            QCOMPARE(db->serverByUid(listed.uid()).id(), listed.id());
+            ids.insert(listed.id());
+        }
+        QCOMPARE(ids.size(), count + 1);
+        QVERIFY(!ids.contains(0));
+        QCOMPARE(db->serverByUid(QStringLiteral("known")).id(), known.at(0).id());
+        QCOMPARE(serverRows().size(), count + 1);
     }
 
     void fastestServer_data()

@@ -225,6 +225,41 @@ private slots:
         QCOMPARE(manager->server(manager->indexOf(QStringLiteral("b"))).ping(), 30);
     }
 
+    // Each server is found by its uid after a refresh, whatever order the provider
+    // lists them in.
+    void refreshedListFindsEveryServer_data()
+    {
+        QTest::addColumn<QStringList>("refresh");
+        QTest::newRow("same order") << QStringList { QStringLiteral("a"), QStringLiteral("b"),
+            QStringLiteral("c") };
+        QTest::newRow("other order") << QStringList { QStringLiteral("c"), QStringLiteral("a"),
+            QStringLiteral("b") };
+        QTest::newRow("one more") << QStringList { QStringLiteral("b"), QStringLiteral("d"),
+            QStringLiteral("c"), QStringLiteral("a") };
+    }
+
+    void refreshedListFindsEveryServer()
+    {
+        QFETCH(QStringList, refresh);
+        auto core = makeCore();
+        DatabaseManager *db = core->databaseManager();
+        VpnManager *manager = core->vpnManager();
+        for (const QStringList &uids :
+            { QStringList { QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c") }, refresh }) {
+            QList<VpnServer> servers;
+            for (const QString &uid : uids)
+                servers.append(server(uid, QStringLiteral("127.0.3.%1").arg(uid.at(0).unicode())));
+            QVERIFY(db->updateServers(servers));
+            emit db->serversStored(servers);
+        }
+        QCOMPARE(uidsOf(manager), refresh);
+        for (const QString &uid : std::as_const(refresh)) {
+            const VpnServer found = manager->server(manager->indexOf(uid));
+            QCOMPARE(found.uid(), uid);
+            QCOMPARE(manager->serverById(found.id()).uid(), uid);
+        }
+    }
+
     // One answer from an address is the ping of every server there.
     void sharedAddressPingedOnce()
     {
