@@ -14,11 +14,6 @@ SqliteStatement::~SqliteStatement()
     sqlite3_finalize(statement);
 }
 
-bool SqliteStatement::isValid() const
-{
-    return statement != nullptr;
-}
-
 void SqliteStatement::bind(int parameter, QStringView text)
 {
     // UTF-8, as the file stores it: SQLite's own conversion from UTF-16 costs more than
@@ -64,8 +59,10 @@ bool SqliteStatement::exec()
 
 void SqliteStatement::reset()
 {
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
+    if (statement) {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+    }
     texts.clear();
 }
 

@@ -15,13 +15,12 @@ struct sqlite3_stmt;
 class SqliteStatement
 {
 public:
+    // A statement that cannot be prepared fails its first step; error() says why.
     SqliteStatement(sqlite3 *db, const char *sql);
     ~SqliteStatement();
     SqliteStatement(const SqliteStatement &) = delete;
     SqliteStatement &operator=(const SqliteStatement &) = delete;
 
-    // False when the statement could not be prepared; error() says why.
-    bool isValid() const;
     // Parameters count from 1.
     void bind(int parameter, QStringView text);
     void bind(int parameter, double value);

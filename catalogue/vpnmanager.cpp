@@ -182,7 +182,7 @@ void VpnManager::vpnServersRequestFinished()
     if (request->isFailed() || !request->isAuthenticated())
         return;
     // Storing ten thousand servers takes longer than the window may wait: the list
-    // is shown once it is stored, with the row ids of its new servers.
+    // is shown once it is stored, with its row ids and stored measurements.
     d->pingedSinceStore.clear();
     d->database->storeServers(request->takeServers());
 }
