@@ -92,16 +92,6 @@ bool sameListing(const VpnServer &server, const SqliteStatement &row)
         && row.text(7) == country.code() && row.text(8) == country.name();
 }
 
-bool sameListing(const VpnServer &server, const VpnServer &other)
-{
-    return server.host() == other.host() && server.address() == other.address()
-        && server.location().name() == other.location().name()
-        && server.location().coord().lng() == other.location().coord().lng()
-        && server.location().coord().lat() == other.location().coord().lat()
-        && server.country().code() == other.country().code()
-        && server.country().name() == other.country().name();
-}
-
 // The columns of the provider's listing of a server, as they are bound.
 constexpr int ListingColumns = 8;
 
@@ -205,27 +195,21 @@ bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error
             "UPDATE vpn_servers SET server_host=?, server_address=?, location_name=?, "
             "location_lng=?, location_lat=?, country_code=?, country_name=?, server_updated=1, "
             "server_visible=1 WHERE server_uid=?");
-        // Per uid, the place of the listing written last; a later listing of the same
-        // uid is written only where it differs from that.
-        QList<qsizetype> written(servers.size());
-        // The places of the servers the database does not know; they are added below
-        // with the listing written last.
+        // A uid listed again is stored as listed last: a known one is updated once more,
+        // a new one added with its last listing.
+        QList<qsizetype> lastListing(servers.size());
         QList<qsizetype> added;
         for (qsizetype i = 0; i < servers.size(); ++i) {
-            const VpnServer &server = servers.at(i);
             const qsizetype first = firstOfUid.at(i);
-            const bool unchanged
-                = first != i ? sameListing(server, servers.at(written.at(first))) : stored.at(i).unchanged;
-            if (first == i || !unchanged)
-                written[first] = i;
-            if (unchanged)
+            lastListing[first] = i;
+            if (first == i && stored.at(i).unchanged)
                 continue;
             if (!stored.at(first).found) {
                 if (first == i)
                     added.append(i);
                 continue;
             }
-            bindListing(update, 0, server);
+            bindListing(update, 0, servers.at(i));
             if (!update.exec())
                 return failed(QStringLiteral("updating a server"), update.error());
         }
@@ -240,7 +224,7 @@ bool writeServers(const QString &file, QList<VpnServer> &servers, QString *error
                 insert = std::make_unique<SqliteStatement>(db.get(), insertStatement(rows).constData());
             for (qsizetype row = 0; row < rows; ++row)
                 bindListing(
-                    *insert, int(row * ListingColumns), servers.at(written.at(added.at(start + row))));
+                    *insert, int(row * ListingColumns), servers.at(lastListing.at(added.at(start + row))));
             while (insert->next()) {
                 const QStringView uid = insert->text(1);
                 const qsizetype position = positions.value(QString::fromRawData(uid.data(), uid.size()), -1);
